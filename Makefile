@@ -1,0 +1,48 @@
+# The two commands of the README:
+#   make demo   builds everything and runs fromsel on the example data
+#   make test   builds native and Windows code and runs every test
+.PHONY: all bootstrap native win32 win64 asan demo test test-native clean
+
+JOBS ?= 2
+export WINEPREFIX := $(CURDIR)/build/wineprefix
+
+all: native win32 win64
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+native: bootstrap
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j $(JOBS)
+
+win32: bootstrap
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS)
+
+win64: bootstrap
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 -j $(JOBS)
+
+asan: bootstrap
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+
+demo: native win32 win64
+	@bash scripts/demo.sh
+
+# One ctest run over the native and the win64 tree, so one summary counts both.
+build/all/CTestTestfile.cmake:
+	@mkdir -p build/all
+	@printf 'subdirs("../native")\nsubdirs("../win64")\n' > $@
+
+test: native win32 win64 build/all/CTestTestfile.cmake
+	@bash scripts/wine-prefix.sh
+	@cd build/all && xvfb-run -a -s "-screen 0 1280x1024x24" \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300; \
+	  rc=$$?; /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
+
+test-native: native
+	@cd build/native && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,35 @@
+// The backtracking interpreter: runs a program at one subject position.
+#pragma once
+
+#include <cstdint>
+
+#include "pattern/regex/program.h"
+
+namespace fromsel::regex {
+
+struct RegexRegisters {
+  int allocatedCount = 0;
+  int registerCount = 0;
+  int* startOffsets = nullptr;
+  int* endOffsets = nullptr;
+};
+
+// Releases the two arrays when allocated; leaves the fields as they are.
+void FreeRegisters(RegexRegisters& registers);
+
+// Limits that keep one search from hanging or exhausting the host: a search
+// (all MatchRegex calls of one SearchRegex) executes at most this many
+// instructions and grows its backtrack stack to at most this many bytes.
+inline constexpr std::int64_t MatchInstructionBudget = 10'000'000;
+inline constexpr std::int64_t MatchStackBudgetBytes = 64 * 1024 * 1024;
+
+struct MatchBudget {
+  std::int64_t instructionsLeft = MatchInstructionBudget;
+};
+
+// Length of the match at `position`, -1 when there is none, -2 when the
+// match had to stop (deep look-ahead stack, budget or memory exhausted).
+int MatchRegex(RegexProgram& program, const char* subject, int size, int position,
+               RegexRegisters* registers, MatchBudget* budget = nullptr);
+
+}  // namespace fromsel::regex

@@ -1,0 +1,21 @@
+// Shell-style wildcard matching of whole subjects.
+#pragma once
+
+#include <string>
+
+namespace fromsel {
+
+enum WildcardOption : int {
+  WildcardNoEscape = 1,
+  WildcardPathName = 2,
+  WildcardLeadingPeriod = 4,
+  WildcardCaseFold = 8,
+};
+
+// 0 when the whole subject matches the whole pattern, 1 otherwise.
+int WildcardMatch(const char* pattern, const char* subject, int options);
+
+// The form rule matching uses: case folding and leading period (12).
+bool WildcardMatches(const std::string& pattern, const std::string& subject);
+
+}  // namespace fromsel

@@ -1,0 +1,52 @@
+// The few operating-system services the portable core needs. One header,
+// two implementations chosen at build time: platform_win32.cpp and
+// platform_posix.cpp. Paths use the host's backslash separators; the POSIX
+// implementation turns them into slashes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace fromsel::platform {
+
+// Lower-cases a buffer in place with the system's ANSI code page rules
+// (Windows: CharLowerBuffA; POSIX: a code page 1252 table).
+void LowerAnsiBuffer(char* data, std::size_t size);
+
+// Lower-cases one byte the way CharLowerA does when given a single character.
+unsigned char LowerAnsiChar(unsigned char c);
+
+struct DirectoryEntry {
+  std::string name;  // as the enumeration returns it, no path
+  bool isDirectory = false;
+};
+
+// Entries of `folder` (ending in a separator) whose names match `*.mb`,
+// in the platform's enumeration order; "." and ".." are never listed.
+std::vector<DirectoryEntry> ListMailboxEntries(const std::string& folder);
+
+// Reads a whole existing file with one read. False when it cannot be opened;
+// a failed read yields true with whatever was read (possibly nothing).
+bool ReadWholeFile(const std::string& path, std::string& text);
+
+// Replaces `path` with `text` without ever leaving a half-written file: the
+// text goes to a temporary file in the same folder, is flushed, and then
+// takes the old file's place in one step. On any failure the temporary file
+// is removed and the old file is left exactly as it was.
+bool WriteWholeFileAtomically(const std::string& path, const std::string& text);
+
+// Steps of WriteWholeFileAtomically at which tests can inject a failure.
+enum class WriteStep { None, Create, Write, Replace };
+void InjectWriteFailureForTesting(WriteStep step);
+
+// Private-profile (ini) value with the growth rule of the plug-in: read into
+// 260 bytes, double while the value fills the buffer less two bytes.
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& defaultValue, const std::string& iniPath);
+
+// Private-profile writer; false when the value could not be written.
+bool WriteProfileString(const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& iniPath);
+
+}  // namespace fromsel::platform

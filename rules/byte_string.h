@@ -1,0 +1,22 @@
+// Byte-string helpers shared by the rule store, sender selection and the UI.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fromsel {
+
+// Lower-cases the whole string in place with the platform's ANSI rules.
+void ToLowerAnsi(std::string& text);
+
+// Removes every leading and trailing byte from 0x01 to 0x20 (unsigned).
+void TrimBlanks(std::string& text);
+
+// Value of the decimal digits at the very start, 32-bit, wrapping; 0 if none.
+std::uint32_t ParseLeadingDecimal(const std::string& text);
+
+// Returns the text before the first `separator` and leaves only what follows
+// it in `text`; without the separator returns all and leaves `text` empty.
+std::string SplitAtFirst(std::string& text, char separator);
+
+}  // namespace fromsel

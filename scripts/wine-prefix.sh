@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Creates the throwaway Wine prefix the Windows tests run in (once per build tree).
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$here/../build/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES=mscoree,mshtml=
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
+  /usr/lib/wine/wineserver -w || true
+fi

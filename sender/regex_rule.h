@@ -1,0 +1,34 @@
+// Regular-expression rules: the compiled holder kept in a rule, and the
+// expansion of \& and \1..\9 in a rule's address.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pattern/regex/match.h"
+#include "pattern/regex/program.h"
+
+namespace fromsel {
+
+// Option word of rule matching: IgnoreCase | SingleLine.
+inline constexpr std::uint32_t RuleRegexOptions = 9;
+// Option word of the settings dialog's test compilation: IgnoreCase.
+inline constexpr std::uint32_t DialogRegexOptions = 1;
+
+struct CompiledRule {
+  regex::RegexProgram* program = nullptr;  // owned
+  std::string errorText;                   // empty when compiled
+
+  CompiledRule(const std::string& pattern, std::uint32_t options);
+  ~CompiledRule();
+  CompiledRule(const CompiledRule&) = delete;
+  CompiledRule& operator=(const CompiledRule&) = delete;
+};
+
+// The pattern text rule matching compiles: ^(?: pattern )$
+std::string RuleRegexText(const std::string& pattern);
+
+std::string ExpandTemplate(const std::string& pattern, const std::string& matchedAddress,
+                           const regex::RegexRegisters& registers);
+
+}  // namespace fromsel

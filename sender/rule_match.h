@@ -1,0 +1,23 @@
+// Does a rule's pattern match a candidate address?
+#pragma once
+
+#include <string>
+
+#include "pattern/regex/match.h"
+#include "rules/address_rule.h"
+
+namespace fromsel {
+
+using regex::RegexRegisters;
+
+// Fills the rule's caches on first use. Only regular-expression rules touch
+// the registers (filled on a match).
+bool RuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers);
+
+// The wildcard branch: expandedPatterns filled once, first matching entry wins.
+bool WildcardRuleMatches(AddressRule& rule, const std::string& address);
+
+// The regular-expression branch: compiled once as ^(?:pattern)$ with options 9.
+bool RegexRuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers);
+
+}  // namespace fromsel

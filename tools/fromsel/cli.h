@@ -1,0 +1,83 @@
+// Shared plumbing of the fromsel command: argument reading, exit codes and
+// output. Every command is a function from its arguments to an exit code.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace fromsel::cli {
+
+enum ExitCode : int {
+  ExitYes = 0,
+  ExitNo = 1,
+  ExitUsage = 64,
+  ExitNoInput = 66,
+};
+
+// A usage or input error: printed as one line "fromsel: REASON" on stderr.
+struct CliError {
+  int code;
+  std::string reason;
+};
+
+struct Output {
+  std::ostream& out;
+  std::ostream& err;
+  std::istream& in;
+};
+
+// The arguments after the command name, with --hex already taken out.
+class Arguments {
+ public:
+  Arguments(std::vector<std::string> args, bool hex);
+
+  // Removes a flag; true when it was present.
+  bool TakeFlag(const std::string& name);
+  // Removes an option with a value ("--options N"); false when absent.
+  bool TakeOption(const std::string& name, std::string& value);
+  // A number option: decimal or 0x hexadecimal; the default when absent.
+  std::int64_t TakeNumber(const std::string& name, std::int64_t defaultValue);
+  // After all options are taken: the positional arguments. An argument that
+  // still starts with "--" is an unknown option (a usage error).
+  std::vector<std::string> Positionals(std::size_t minCount, std::size_t maxCount);
+  // A positional that is raw bytes (PATTERN, SUBJECT, ...): decoded when --hex.
+  std::string Bytes(const std::string& arg) const;
+  bool hex() const { return hex_; }
+
+ private:
+  std::vector<std::string> args_;
+  bool hex_;
+};
+
+std::int64_t ParseNumber(const std::string& text, const std::string& what);
+std::string DecodeHex(const std::string& text);
+
+// Reads a file, or all of `in` when `path` is empty. Throws CliError 66.
+std::string ReadInput(const std::string& path, std::istream& in);
+
+struct Command {
+  const char* name;
+  const char* usage;    // one line: "fromsel NAME ARGS"
+  const char* summary;  // one line
+  int (*run)(Arguments& args, Output& io);
+};
+
+const std::vector<Command>& Commands();
+
+// The whole command line (argv without the program name).
+int RunCommandLine(const std::vector<std::string>& argv, Output& io);
+
+// Commands, each in its own file.
+int RunCompile(Arguments& args, Output& io);
+int RunSearch(Arguments& args, Output& io);
+int RunRule(Arguments& args, Output& io);
+int RunWildcard(Arguments& args, Output& io);
+int RunExpand(Arguments& args, Output& io);
+int RunAddresses(Arguments& args, Output& io);
+int RunSettings(Arguments& args, Output& io);
+int RunTry(Arguments& args, Output& io);
+int RunCheck(Arguments& args, Output& io);
+
+}  // namespace fromsel::cli
