@@ -1,5 +1,7 @@
 // Win32 implementation of the platform layer.
 #include <windows.h>
+// windows.h maps this name to WriteProfileStringA; ours is a different function.
+#undef WriteProfileString
 
 #include <string>
 
