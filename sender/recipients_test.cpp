@@ -23,6 +23,8 @@ struct CandidateCase {
   std::vector<std::string> expected;
 };
 
+void PrintTo(const CandidateCase& c, std::ostream* os) { *os << c.name; }
+
 class CandidateTest : public ::testing::TestWithParam<CandidateCase> {};
 
 TEST_P(CandidateTest, OffersTheseAddressesInOrder) {
@@ -91,6 +93,8 @@ struct TokenCase {
   std::vector<std::string> expected;
 };
 
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
+
 class TokenTest : public ::testing::TestWithParam<TokenCase> {};
 
 TEST_P(TokenTest, SplitsIntoTheseTokens) {
@@ -113,6 +117,8 @@ struct HeaderCase {
   std::string source;
   RecipientHeaders expected;
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
 
 class CollectTest : public ::testing::TestWithParam<HeaderCase> {};
 
@@ -149,6 +155,8 @@ struct DeliveredCase {
   std::string line;
   std::string expected;
 };
+
+void PrintTo(const DeliveredCase& c, std::ostream* os) { *os << c.name; }
 
 class DeliveredToTest : public ::testing::TestWithParam<DeliveredCase> {};
 

@@ -1,0 +1,211 @@
+#include "sender/rewrite.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.h"
+#include "rules/byte_string.h"
+#include "sender/recipients.h"
+#include "sender/regex_rule.h"
+#include "sender/rule_match.h"
+
+namespace fromsel {
+
+namespace {
+
+// First size of the buffer the compose window's reference is read into:
+// the classic path length, enough for every ordinary reference.
+constexpr int kReferenceBufferStart = 260;
+// The buffer doubles up to this size; a host that still fills it is not
+// giving a usable reference, and the run stops rather than use a cut one.
+constexpr int kReferenceBufferLimit = 16 * 1024 * 1024;
+
+constexpr const char* kReferenceHeader = "X-Becky-Ref";
+
+// Registers of one address: zeroed before the first rule, released after
+// the last, whatever happened in between.
+class AddressRegisters {
+ public:
+  AddressRegisters() = default;
+  AddressRegisters(const AddressRegisters&) = delete;
+  AddressRegisters& operator=(const AddressRegisters&) = delete;
+  ~AddressRegisters() { regex::FreeRegisters(registers_); }
+  regex::RegexRegisters& get() { return registers_; }
+
+ private:
+  regex::RegexRegisters registers_;
+};
+
+void Stop(RewriteReport* report, const char* reason) {
+  if (report) report->stoppedBecause = reason;
+}
+
+std::string MailboxKeyOf(std::string mailbox) {
+  // The host's text is the directory name followed by one separator.
+  if (!mailbox.empty()) mailbox.pop_back();
+  ToLowerAnsi(mailbox);
+  return mailbox;
+}
+
+// The compose window's reference, read whole however long it is: the text
+// is taken only once it no longer fills the buffer. Empty when the host
+// keeps filling even the largest buffer.
+std::string ReadReferenceHeader(HostApi& host, ComposeWindow window) {
+  std::vector<char> buffer;
+  for (int size = kReferenceBufferStart; size <= kReferenceBufferLimit; size *= 2) {
+    buffer.assign(static_cast<std::size_t>(size), '\0');
+    host.CompGetSpecifiedHeader(window, kReferenceHeader, buffer.data(), size);
+    const void* nul = std::memchr(buffer.data(), '\0', buffer.size());
+    const std::size_t length =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer.data()) : buffer.size();
+    if (length < buffer.size() - 1) return std::string(buffer.data(), length);
+  }
+  return std::string();
+}
+
+// "folder>123" names message 123 of that folder as "folder?0000007b";
+// a reference without '>' is used as it is.
+std::string SourceRefOf(const std::string& reference) {
+  const std::size_t mark = reference.find('>');
+  if (mark == std::string::npos) return reference;
+  // "%08x" of a 32-bit number: at most 8 digits and the NUL.
+  char number[9];
+  std::snprintf(number, sizeof number, "%08x",
+                static_cast<unsigned>(ParseLeadingDecimal(reference.substr(mark + 1))));
+  return reference.substr(0, mark) + "?" + number;
+}
+
+bool IsDotAtomDot(const std::string& text, std::size_t i) {
+  return text[i] == '.' && i != 0 && i + 1 != text.size() && text[i + 1] != '.';
+}
+
+bool LocalPartNeedsQuoting(const std::string& localPart) {
+  for (std::size_t i = 0; i < localPart.size(); ++i) {
+    if (!IsAtomCharacter(static_cast<unsigned char>(localPart[i])) && !IsDotAtomDot(localPart, i))
+      return true;
+  }
+  return false;
+}
+
+std::string QuoteLocalPart(const std::string& localPart) {
+  std::string quoted = "\"";
+  for (char c : localPart) {
+    if (c == '"' || c == '\\') quoted.push_back('\\');
+    quoted.push_back(c);
+  }
+  quoted.push_back('"');
+  return quoted;
+}
+
+std::string VerpSender(const SenderAddress& sender) {
+  const std::string& local = sender.localPart;
+  std::string prefix;
+  if (!local.empty() && local.back() == '"')
+    prefix = local.substr(0, local.size() - 1) + "-\"";
+  else
+    prefix = local + "-";
+  return "<" + prefix + sender.domainPart + "-@[]>";
+}
+
+bool OfferHeader(HostApi& host, ComposeWindow window, MailboxSettings& settings,
+                 const std::string& line, const char* header, RewriteReport* report) {
+  if (line.empty()) return false;
+  if (report) report->header = header;
+  return MatchHeaderAddresses(line, [&](const std::string& address) {
+    return ApplyRules(host, window, settings, address, report);
+  });
+}
+
+}  // namespace
+
+SenderAddress BuildSenderAddress(const AddressRule& rule, const std::string& address,
+                                 const regex::RegexRegisters& registers) {
+  std::string base;
+  if (rule.address.empty())
+    base = address;
+  else if (rule.regex)
+    base = ExpandTemplate(rule.address, address, registers);
+  else
+    base = rule.address;
+
+  SenderAddress sender;
+  const std::size_t at = base.rfind('@');
+  if (at == std::string::npos) {
+    // No domain at all: the whole base is the local part.
+    sender.localPart = base;
+  } else {
+    sender.localPart = base.substr(0, at);
+    sender.domainPart = base.substr(at);
+  }
+  if (LocalPartNeedsQuoting(sender.localPart)) sender.localPart = QuoteLocalPart(sender.localPart);
+  return sender;
+}
+
+bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
+                const std::string& address, RewriteReport* report) {
+  AddressRegisters registers;
+  AddressRule* matched = nullptr;
+  std::size_t index = 0;
+  for (; index < settings.rules.size(); ++index) {
+    if (RuleMatches(settings.rules[index], address, registers.get())) {
+      matched = &settings.rules[index];
+      break;
+    }
+  }
+  if (!matched) return false;
+
+  const SenderAddress sender = BuildSenderAddress(*matched, address, registers.get());
+  const std::string angleAddress = "<" + sender.localPart + sender.domainPart + ">";
+  if (matched->setSender)
+    host.CompSetSpecifiedHeader(window, "Sender", matched->verp ? VerpSender(sender) : angleAddress);
+  const std::string from = matched->name.empty() ? angleAddress : matched->name + " " + angleAddress;
+  host.CompSetSpecifiedHeader(window, "From", from);
+
+  if (report) {
+    report->address = address;
+    report->ruleIndex = static_cast<int>(index) + 1;
+    report->pattern = matched->pattern;
+  }
+  return true;
+}
+
+void RewriteSenderWith(HostApi& host, ComposeWindow window, SettingsTable& table,
+                       RewriteReport* report) {
+  MailboxSettings& settings = SettingsFor(table, MailboxKeyOf(host.GetCurrentMailBox()));
+  if (!settings.enabled) return Stop(report, "disabled");
+
+  // The host's calls come in this order: current folder, then data folder.
+  const std::string folder = host.GetCurrentFolder();
+  const std::string folderIni = host.GetDataFolder() + folder + "Folder.ini";
+  if (!platform::ReadProfileString("Settings", "FromAddr", "", folderIni).empty())
+    return Stop(report, "folder has FromAddr");
+
+  std::string reference = ReadReferenceHeader(host, window);
+  TrimBlanks(reference);
+  if (reference.empty()) return Stop(report, "no X-Becky-Ref");
+
+  const std::optional<std::string> source = host.GetSource(SourceRefOf(reference));
+  if (!source) return Stop(report, "no source message");
+
+  const RecipientHeaders headers = CollectRecipientHeaders(*source);
+  if (OfferHeader(host, window, settings, headers.to, "To", report)) return;
+  if (OfferHeader(host, window, settings, headers.cc, "Cc", report)) return;
+  if (settings.lookAtDeliveredTo && !headers.deliveredTo.empty()) {
+    // An empty value is no address, as an empty To address is none.
+    const std::string deliveredTo = DeliveredToAddress(headers.deliveredTo);
+    if (report) report->header = "Delivered-To";
+    if (!deliveredTo.empty() && ApplyRules(host, window, settings, deliveredTo, report)) return;
+  }
+  if (report) report->header.clear();
+  Stop(report, "no recipient matched");
+}
+
+void RewriteSender(HostApi& host, ComposeWindow window, RewriteReport* report) {
+  // A callback before start or after exit finds no table: change nothing.
+  SettingsTable* table = CurrentSettingsTable();
+  if (!table) return Stop(report, "not started");
+  RewriteSenderWith(host, window, *table, report);
+}
+
+}  // namespace fromsel

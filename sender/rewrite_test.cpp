@@ -1,0 +1,359 @@
+#include "sender/rewrite.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "rules/settings.h"
+
+namespace fromsel {
+namespace {
+
+namespace fs = std::filesystem;
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+// The host cannot run here: this stand-in serves one compose window, a data
+// folder on disk and sources by reference, and logs every call in order.
+class FakeHost : public HostApi {
+ public:
+  std::string dataFolder, mailbox = "Work.mb\\", folder = "Work.mb\\Inbox\\";
+  std::string reference = "Work.mb\\Inbox\\>255";
+  std::map<std::string, std::string> sources;
+  std::vector<std::string> calls;
+  Headers set;  // CompSetSpecifiedHeader calls in order
+
+  std::string GetDataFolder() override { return Log("GetDataFolder", dataFolder); }
+  std::string GetCurrentMailBox() override { return Log("GetCurrentMailBox", mailbox); }
+  std::string GetCurrentFolder() override { return Log("GetCurrentFolder", folder); }
+  void ComposeMail(const std::string&) override { calls.push_back("ComposeMail"); }
+  std::optional<std::string> GetSource(const std::string& ref) override {
+    calls.push_back("GetSource " + ref);
+    auto it = sources.find(ref);
+    if (it == sources.end()) return std::nullopt;
+    return it->second;
+  }
+  void CompGetSpecifiedHeader(ComposeWindow, const std::string& header, char* buffer,
+                              int size) override {
+    calls.push_back("CompGetSpecifiedHeader " + header);
+    const std::string value = header == "X-Becky-Ref" ? reference : std::string();
+    const std::size_t n = std::min(value.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+  }
+  void CompSetSpecifiedHeader(ComposeWindow, const std::string& header,
+                              const std::string& value) override {
+    calls.push_back("CompSetSpecifiedHeader " + header);
+    set.emplace_back(header, value);
+  }
+
+ private:
+  std::string Log(const char* call, const std::string& value) {
+    calls.push_back(call);
+    return value;
+  }
+};
+
+AddressRule Rule(const std::string& flags, const std::string& pattern, const std::string& name,
+                 const std::string& address) {
+  AddressRule rule;
+  rule.regex = flags.find('R') != std::string::npos;
+  rule.setSender = flags.find('S') != std::string::npos;
+  rule.verp = flags.find('V') != std::string::npos;
+  rule.pattern = pattern;
+  rule.name = name;
+  rule.address = address;
+  return rule;
+}
+
+class RewriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("fromsel-rewrite-") + test->test_suite_name() + "-" + test->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    root_ = fs::temp_directory_path() / name;
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "Work.mb" / "Inbox");
+    host_.dataFolder = root_.string() + "/";
+    settings().enabled = true;
+    Source("To: Some One <news@example.org>\r\nSubject: hi\r\n\r\nbody\r\n");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  MailboxSettings& settings() { return table_["work.mb"]; }
+  void Source(const std::string& text) { host_.sources["Work.mb\\Inbox\\?000000ff"] = text; }
+  void FolderIni(const std::string& text) {
+    std::ofstream(root_ / "Work.mb" / "Inbox" / "Folder.ini", std::ios::binary) << text;
+  }
+  Headers Run(RewriteReport* report = nullptr) {
+    RewriteSenderWith(host_, &window_, table_, report);
+    return host_.set;
+  }
+
+  fs::path root_;
+  FakeHost host_;
+  SettingsTable table_;
+  int window_ = 0;
+};
+
+struct WorkedCase {
+  const char* name;
+  AddressRule rule;
+  Headers expected;
+};
+
+void PrintTo(const WorkedCase& c, std::ostream* os) { *os << c.name; }
+
+class WorkedExampleTest : public RewriteTest, public ::testing::WithParamInterface<WorkedCase> {};
+
+TEST_P(WorkedExampleTest, SetsTheseHeaders) {
+  settings().rules.push_back(GetParam().rule);
+  EXPECT_EQ(Run(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rewrite, WorkedExampleTest,
+    ::testing::Values(
+        WorkedCase{"NameAndAddress", Rule("", "*@example.org", "Me", "me@example.net"),
+                   {{"From", "Me <me@example.net>"}}},
+        WorkedCase{"SenderVerp", Rule("SV", "*@example.org", "", "me@example.net"),
+                   {{"Sender", "<me-@example.net-@[]>"}, {"From", "<me@example.net>"}}},
+        WorkedCase{"QuotedVerp", Rule("SV", "*", "", "john doe@example.net"),
+                   {{"Sender", "<\"john doe-\"@example.net-@[]>"},
+                    {"From", "<\"john doe\"@example.net>"}}},
+        WorkedCase{"CandidateItself", Rule("", "*", "", ""), {{"From", "<news@example.org>"}}},
+        WorkedCase{"SenderPlain", Rule("S", "*", "", "me@example.net"),
+                   {{"Sender", "<me@example.net>"}, {"From", "<me@example.net>"}}},
+        WorkedCase{"VerpWithoutSender", Rule("V", "*", "", "me@example.net"),
+                   {{"From", "<me@example.net>"}}},
+        WorkedCase{"NameWrittenAsStored", Rule("", "*", "Doe, John", "j@example.net"),
+                   {{"From", "Doe, John <j@example.net>"}}},
+        WorkedCase{"BracesIgnoreCase", Rule("", "*@{example.com,EXAMPLE.ORG}", "", "x@y"),
+                   {{"From", "<x@y>"}}},
+        WorkedCase{"NoMatch", Rule("", "*@example.com", "", "x@y"), {}},
+        WorkedCase{"RegexGroup", Rule("R", "(.+)@example\\.org", "", "me+\\1@example.net"),
+                   {{"From", "<me+news@example.net>"}}},
+        WorkedCase{"RegexAnchored", Rule("R", "news", "", "x@y"), {}},
+        WorkedCase{"RegexWholeAddress", Rule("R", "NEWS@.*", "", "\\&"),
+                   {{"From", "<news@example.org>"}}}),
+    [](const ::testing::TestParamInfo<WorkedCase>& info) { return info.param.name; });
+
+TEST_F(RewriteTest, HostCallsComeInOrder) {
+  settings().rules.push_back(Rule("S", "*", "", "me@example.net"));
+  Run();
+  EXPECT_EQ(host_.calls, (std::vector<std::string>{
+                             "GetCurrentMailBox", "GetCurrentFolder", "GetDataFolder",
+                             "CompGetSpecifiedHeader X-Becky-Ref",
+                             "GetSource Work.mb\\Inbox\\?000000ff",
+                             "CompSetSpecifiedHeader Sender", "CompSetSpecifiedHeader From"}));
+}
+
+TEST_F(RewriteTest, DisabledMailboxChangesNothing) {
+  settings().rules.push_back(Rule("", "*", "", ""));
+  settings().enabled = false;
+  RewriteReport report;
+  EXPECT_TRUE(Run(&report).empty());
+  EXPECT_EQ(report.stoppedBecause, "disabled");
+}
+
+TEST_F(RewriteTest, UnknownMailboxGetsADefaultEntry) {
+  host_.mailbox = "Other.MB\\";
+  EXPECT_TRUE(Run().empty());
+  ASSERT_EQ(table_.count("other.mb"), 1u);
+  EXPECT_FALSE(table_["other.mb"].enabled);
+}
+
+TEST_F(RewriteTest, OneCharacterMailboxGivesTheEmptyKey) {
+  host_.mailbox = "\\";
+  Run();
+  EXPECT_EQ(table_.count(""), 1u);
+}
+
+struct FolderCase {
+  const char* name;
+  std::string ini;
+  bool rewritten;
+};
+
+void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
+
+class FolderIniTest : public RewriteTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(FolderIniTest, OnlyANonEmptyFromAddrStopsTheRun) {
+  settings().rules.push_back(Rule("", "*", "", ""));
+  FolderIni(GetParam().ini);
+  EXPECT_EQ(Run().size(), GetParam().rewritten ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rewrite, FolderIniTest,
+    ::testing::Values(FolderCase{"FromAddr", "[Settings]\r\nFromAddr=me@example.com\r\n", false},
+                      FolderCase{"EmptyFromAddr", "[Settings]\r\nFromAddr=\r\n", true},
+                      FolderCase{"OtherSection", "[Other]\r\nFromAddr=me@example.com\r\n", true},
+                      FolderCase{"NoKey", "[Settings]\r\nName=x\r\n", true}),
+    [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.name; });
+
+struct ReferenceCase {
+  const char* name;
+  std::string reference;
+  std::string sourceRef;  // empty: GetSource is never called
+};
+
+void PrintTo(const ReferenceCase& c, std::ostream* os) { *os << c.name; }
+
+class ReferenceTest : public RewriteTest, public ::testing::WithParamInterface<ReferenceCase> {};
+
+TEST_P(ReferenceTest, FormsThisSourceRef) {
+  host_.reference = GetParam().reference;
+  Run();
+  std::string asked;
+  for (const std::string& call : host_.calls)
+    if (call.rfind("GetSource ", 0) == 0) asked = call.substr(10);
+  EXPECT_EQ(asked, GetParam().sourceRef);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rewrite, ReferenceTest,
+    ::testing::Values(ReferenceCase{"Decimal255", "F\\>255", "F\\?000000ff"},
+                      ReferenceCase{"Trimmed", " \t F\\>255\r\n", "F\\?000000ff"},
+                      ReferenceCase{"NoDigits", "F\\>x", "F\\?00000000"},
+                      ReferenceCase{"TailDropped", "F\\>16>2", "F\\?00000010"},
+                      ReferenceCase{"Wraps", "F\\>4294967297", "F\\?00000001"},
+                      ReferenceCase{"NoMark", "plain", "plain"},
+                      ReferenceCase{"Blank", " \t ", ""},
+                      ReferenceCase{"Long", std::string(5000, 'a') + ">1",
+                                    std::string(5000, 'a') + "?00000001"},
+                      ReferenceCase{"FillsFirstBuffer", std::string(257, 'b') + ">1",
+                                    std::string(257, 'b') + "?00000001"}),
+    [](const ::testing::TestParamInfo<ReferenceCase>& info) { return info.param.name; });
+
+TEST_F(RewriteTest, NoSourceChangesNothing) {
+  settings().rules.push_back(Rule("", "*", "", ""));
+  host_.sources.clear();
+  RewriteReport report;
+  EXPECT_TRUE(Run(&report).empty());
+  EXPECT_EQ(report.stoppedBecause, "no source message");
+}
+
+struct OrderCase {
+  const char* name;
+  std::string source;
+  std::vector<AddressRule> rules;
+  bool lookAtDeliveredTo;
+  std::string from;  // empty: unchanged
+  std::string header;
+  int ruleIndex;
+};
+
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
+
+class OrderTest : public RewriteTest, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(OrderTest, FirstAddressThenFirstRuleDecides) {
+  Source(GetParam().source);
+  settings().rules = GetParam().rules;
+  settings().lookAtDeliveredTo = GetParam().lookAtDeliveredTo;
+  RewriteReport report;
+  const Headers set = Run(&report);
+  if (GetParam().from.empty()) {
+    EXPECT_TRUE(set.empty());
+    EXPECT_EQ(report.stoppedBecause, "no recipient matched");
+    return;
+  }
+  EXPECT_EQ(set, (Headers{{"From", GetParam().from}}));
+  EXPECT_EQ(report.header, GetParam().header);
+  EXPECT_EQ(report.ruleIndex, GetParam().ruleIndex);
+}
+
+const char* const kBoth = "Cc: c@cc.example\r\nTo: t@to.example\r\nDelivered-To: d@dt.example\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rewrite, OrderTest,
+    ::testing::Values(
+        OrderCase{"ToBeforeCc", kBoth,
+                  {Rule("", "*@cc.example", "", "cc@me"), Rule("", "*@to.example", "", "to@me")},
+                  true, "<to@me>", "To", 2},
+        OrderCase{"EarlierRuleWins", kBoth,
+                  {Rule("", "t@*", "", "first@me"), Rule("", "*", "", "second@me")}, false,
+                  "<first@me>", "To", 1},
+        OrderCase{"SecondToAddress", "To: a@x.example, b@y.example\r\n\r\n",
+                  {Rule("", "*@y.example", "", "y@me")}, false, "<y@me>", "To", 1},
+        OrderCase{"CcWhenNoToMatches", kBoth, {Rule("", "*@cc.example", "", "cc@me")}, false,
+                  "<cc@me>", "Cc", 1},
+        OrderCase{"DeliveredToWhenAsked", kBoth, {Rule("", "*@dt.example", "", "dt@me")}, true,
+                  "<dt@me>", "Delivered-To", 1},
+        OrderCase{"DeliveredToIgnoredByDefault", kBoth, {Rule("", "*@dt.example", "", "dt@me")},
+                  false, "", "", 0},
+        OrderCase{"EmptyDeliveredToIsNoAddress", "Delivered-To:  \r\n\r\n",
+                  {Rule("", "*", "", "any@me")}, true, "", "", 0},
+        OrderCase{"NoRecipients", "Subject: x\r\n\r\nTo: a@b\r\n", {Rule("", "*", "", "")}, true,
+                  "", "", 0},
+        OrderCase{"BadRegexDoesNotStopLaterRules", kBoth,
+                  {Rule("R", "(t@", "", "bad@me"), Rule("", "t@*", "", "good@me")}, false,
+                  "<good@me>", "To", 2}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) { return info.param.name; });
+
+TEST_F(RewriteTest, WithoutProcessTableNothingHappens) {
+  ReleaseSettingsTable();
+  ASSERT_EQ(CurrentSettingsTable(), nullptr);
+  RewriteReport report;
+  RewriteSender(host_, &window_, &report);
+  EXPECT_TRUE(host_.calls.empty());
+  EXPECT_FALSE(report.stoppedBecause.empty());
+}
+
+TEST_F(RewriteTest, ProcessTableIsUsed) {
+  fs::create_directories(root_ / "Work.mb");
+  std::ofstream(root_ / "Work.mb" / "fromsel.ini", std::ios::binary)
+      << ">Enable=1\n>Delivered-To=0\n::*@example.org\tMe\tme@example.net\n";
+  LoadSettingsTable(host_.dataFolder);
+  RewriteSender(host_, &window_);
+  ReleaseSettingsTable();
+  EXPECT_EQ(host_.set, (Headers{{"From", "Me <me@example.net>"}}));
+}
+
+struct SenderCase {
+  const char* name;
+  std::string base;
+  std::string local, domain;
+};
+
+void PrintTo(const SenderCase& c, std::ostream* os) { *os << c.name; }
+
+class BuildSenderTest : public ::testing::TestWithParam<SenderCase> {};
+
+TEST_P(BuildSenderTest, SplitsAndQuotes) {
+  const AddressRule rule = Rule("", "*", "", GetParam().base);
+  const SenderAddress sender = BuildSenderAddress(rule, "unused@x", regex::RegexRegisters{});
+  EXPECT_EQ(sender.localPart, GetParam().local);
+  EXPECT_EQ(sender.domainPart, GetParam().domain);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rewrite, BuildSenderTest,
+    ::testing::Values(SenderCase{"Plain", "me@example.net", "me", "@example.net"},
+                      SenderCase{"DotAtom", "a.b.c@x", "a.b.c", "@x"},
+                      SenderCase{"LeadingDot", ".a@x", "\".a\"", "@x"},
+                      SenderCase{"TrailingDot", "a.@x", "\"a.\"", "@x"},
+                      SenderCase{"DoubleDot", "a..b@x", "\"a..b\"", "@x"},
+                      SenderCase{"LastAtSplits", "a@b@x", "\"a@b\"", "@x"},
+                      SenderCase{"OnlyAt", "@x", "", "@x"},
+                      SenderCase{"NoAtIsAllLocal", "postmaster", "postmaster", ""},
+                      SenderCase{"NoAtQuoted", "post master", "\"post master\"", ""},
+                      SenderCase{"QuotedAgain", "\"q\\x\"@x", "\"\\\"q\\\\x\\\"\"", "@x"},
+                      SenderCase{"EightBit", "j\xf6rg@x", "\"j\xf6rg\"", "@x"}),
+    [](const ::testing::TestParamInfo<SenderCase>& info) { return info.param.name; });
+
+TEST(BuildSenderAddress, EmptyRuleAddressUsesTheCandidate) {
+  const AddressRule rule = Rule("R", "(.*)", "", "");
+  EXPECT_EQ(BuildSenderAddress(rule, "x y@z", regex::RegexRegisters{}).localPart, "\"x y\"");
+}
+
+}  // namespace
+}  // namespace fromsel
