@@ -1,0 +1,362 @@
+#include "ui/model/settings_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+
+namespace fromsel {
+namespace {
+
+namespace fs = std::filesystem;
+
+AddressRule MakeRule(bool regex, bool setSender, bool verp) {
+  AddressRule rule;
+  rule.regex = regex;
+  rule.setSender = setSender;
+  rule.verp = verp;
+  return rule;
+}
+
+RuleFields Fields(const std::string& pattern, const std::string& name = "",
+                  const std::string& address = "", bool regex = false) {
+  RuleFields fields;
+  fields.pattern = pattern;
+  fields.name = name;
+  fields.address = address;
+  fields.regex = regex;
+  return fields;
+}
+
+std::vector<std::string> Patterns(const SettingsEditor& editor) {
+  std::vector<std::string> patterns;
+  for (const AddressRule& rule : editor.Current().rules) patterns.push_back(rule.pattern);
+  return patterns;
+}
+
+struct FlagsCase {
+  bool regex, setSender, verp;
+  const char* text;
+};
+
+TEST(FlagsText, ShowsRegexThenVerpOrSender) {
+  const FlagsCase cases[] = {
+      {false, false, false, ""}, {true, false, false, "R"}, {false, true, false, "S"},
+      {false, false, true, "V"}, {false, true, true, "V"},  {true, true, false, "RS"},
+      {true, false, true, "RV"}, {true, true, true, "RV"},
+  };
+  for (const FlagsCase& c : cases)
+    EXPECT_EQ(FlagsText(MakeRule(c.regex, c.setSender, c.verp)), c.text)
+        << c.regex << c.setSender << c.verp;
+}
+
+struct WidthCase {
+  int client, scrollBar;
+  std::array<int, 4> widths;
+};
+
+TEST(RuleColumnWidths, PatternAndNameFillTheRestAddressIsHalf) {
+  const WidthCase cases[] = {
+      {300, 17, {24, 181, 78, 129}},  // W = 259
+      {285, 16, {24, 171, 74, 122}},  // W = 245: 171.5 and 122.5 truncated
+      {24 + 17, 17, {24, 0, 0, 0}},   // nothing left
+      {30, 17, {24, -7, -4, -5}},     // negative W truncates toward zero
+  };
+  for (const WidthCase& c : cases)
+    EXPECT_EQ(RuleColumnWidths(c.client, c.scrollBar), c.widths) << c.client;
+}
+
+struct CouplingCase {
+  bool clickedVerp;  // else Set Sender was clicked
+  SenderBoxes after;  // state the click left
+  SenderBoxes expected;
+};
+
+TEST(SenderBoxes, VerpNeedsSetSender) {
+  const CouplingCase cases[] = {
+      {false, {true, false}, {true, false}},   // Set Sender checked: nothing else
+      {false, {false, true}, {false, false}},  // Set Sender unchecked: VERP follows
+      {false, {false, false}, {false, false}},
+      {true, {false, true}, {true, true}},     // VERP checked: Set Sender follows
+      {true, {true, true}, {true, true}},
+      {true, {true, false}, {true, false}},    // VERP unchecked: nothing else
+  };
+  for (const CouplingCase& c : cases) {
+    const SenderBoxes got = c.clickedVerp ? AfterVerpClicked(c.after) : AfterSetSenderClicked(c.after);
+    EXPECT_EQ(got.setSender, c.expected.setSender);
+    EXPECT_EQ(got.verp, c.expected.verp);
+  }
+}
+
+struct ValidationCase {
+  const char* what;
+  RuleFields fields;
+  EditVerdict verdict;
+  const char* errorText;
+};
+
+TEST(ValidateRuleFields, RefusesWhatCannotBeStoredOrCompiled) {
+  const ValidationCase cases[] = {
+      {"empty pattern", Fields(""), EditVerdict::Beep, ""},
+      {"empty regex", Fields("", "", "", true), EditVerdict::Beep, ""},
+      {"blank pattern", Fields("   "), EditVerdict::Done, ""},
+      {"wildcard", Fields("*@example.com", "Me", "me@example.com"), EditVerdict::Done, ""},
+      {"tab in pattern", Fields("a\tb"), EditVerdict::Beep, ""},
+      {"cr in pattern", Fields("a\r"), EditVerdict::Beep, ""},
+      {"lf in pattern", Fields("\na"), EditVerdict::Beep, ""},
+      {"tab inside name", Fields("a", "Jo\tDoe"), EditVerdict::Beep, ""},
+      {"lf inside address", Fields("a", "", "me@\nexample.com"), EditVerdict::Beep, ""},
+      {"cr lf around name is trimmed", Fields("a", "\r\nJo Doe\t"), EditVerdict::Done, ""},
+      {"unmatched paren as wildcard", Fields("(a"), EditVerdict::Done, ""},
+      {"unmatched paren as regex", Fields("(a", "", "", true), EditVerdict::CompileError,
+       "unmatched ("},
+      {"regex ok", Fields("(.+)@example\\.org", "", "me+\\1@example.net", true),
+       EditVerdict::Done, ""},
+      // Judged alone: inside ^(?: )$ this would compile.
+      {"fits only the wrapper", Fields("a)(b", "", "", true), EditVerdict::CompileError,
+       "unmatched )"},
+      // Positions count from the pattern itself, not from the wrapper.
+      {"position counted alone", Fields("*a", "", "", true), EditVerdict::CompileError,
+       "invalid regular expression; there's no previous pattern, to which '*' would "
+       "define cardinality at 1"},
+  };
+  for (const ValidationCase& c : cases) {
+    const EditResult result = ValidateRuleFields(c.fields);
+    EXPECT_EQ(result.verdict, c.verdict) << c.what;
+    EXPECT_EQ(result.errorText, c.errorText) << c.what;
+  }
+}
+
+TEST(ReadRule, KeepsPatternAsTypedAndTrimsNameAndAddress) {
+  RuleFields fields = Fields("  *@a  ", " \tJo Doe ", "  jo@example.com\r\n");
+  fields.setSender = true;
+  fields.verp = true;
+  const AddressRule rule = ReadRule(fields);
+  EXPECT_EQ(rule.pattern, "  *@a  ");
+  EXPECT_EQ(rule.name, "Jo Doe");
+  EXPECT_EQ(rule.address, "jo@example.com");
+  EXPECT_FALSE(rule.regex);
+  EXPECT_TRUE(rule.setSender);
+  EXPECT_TRUE(rule.verp);
+  EXPECT_TRUE(rule.expandedPatterns.empty());
+  EXPECT_FALSE(rule.compiledRule);
+}
+
+class EditorTest : public ::testing::Test {
+ protected:
+  EditorTest() : editor(SettingsTable()) {
+    editor.AddMailbox("Work.mb", "Work");
+    editor.AddMailbox("home.mb", "Home");
+  }
+  void AddAll(std::initializer_list<const char*> patterns) {
+    for (const char* pattern : patterns)
+      ASSERT_EQ(editor.AddRule(Fields(pattern)).verdict, EditVerdict::Done);
+  }
+  SettingsEditor editor;
+};
+
+TEST_F(EditorTest, AddAppendsAndRefusalsChangeNothing) {
+  AddAll({"a", "b"});
+  EXPECT_EQ(editor.AddRule(Fields("")).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.AddRule(Fields("x\ty")).verdict, EditVerdict::Beep);
+  const EditResult bad = editor.AddRule(Fields("(", "", "", true));
+  EXPECT_EQ(bad.verdict, EditVerdict::CompileError);
+  EXPECT_EQ(bad.errorText, "premature end of regular expression");
+  EXPECT_EQ(Patterns(editor), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(EditorTest, ReplaceNeedsASelectionAndAValidPattern) {
+  AddAll({"a", "b"});
+  EXPECT_EQ(editor.ReplaceRule(-1, Fields("c")).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.ReplaceRule(2, Fields("c")).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.ReplaceRule(1, Fields("")).verdict, EditVerdict::Beep);
+  EXPECT_EQ(Patterns(editor), (std::vector<std::string>{"a", "b"}));
+
+  RuleFields fields = Fields("c", " C ", " c@x ", true);
+  fields.verp = true;
+  EXPECT_EQ(editor.ReplaceRule(1, fields).verdict, EditVerdict::Done);
+  const AddressRule& replaced = *editor.RuleAt(1);
+  EXPECT_EQ(replaced.pattern, "c");
+  EXPECT_EQ(replaced.name, "C");
+  EXPECT_EQ(replaced.address, "c@x");
+  EXPECT_EQ(FlagsText(replaced), "RV");
+  EXPECT_EQ(*editor.TextCell(1, 3), "c@x");
+  EXPECT_EQ(editor.FlagsCell(1), "RV");
+}
+
+TEST_F(EditorTest, RemoveTakesTheSelectedRule) {
+  AddAll({"a", "b", "c"});
+  EXPECT_EQ(editor.RemoveRule(-1).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.RemoveRule(3).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.RemoveRule(1).verdict, EditVerdict::Done);
+  EXPECT_EQ(Patterns(editor), (std::vector<std::string>{"a", "c"}));
+}
+
+struct MoveCase {
+  bool up;
+  int selected;
+  EditVerdict verdict;
+  int selection;
+  std::vector<std::string> patterns;
+};
+
+TEST_F(EditorTest, MovesExchangeNeighboursAndFollowTheRule) {
+  const MoveCase cases[] = {
+      {true, 0, EditVerdict::Beep, -1, {"a", "b", "c"}},
+      {true, -1, EditVerdict::Beep, -1, {"a", "b", "c"}},
+      {true, 2, EditVerdict::Done, 1, {"a", "c", "b"}},
+      {false, 2, EditVerdict::Beep, -1, {"a", "b", "c"}},
+      {false, -1, EditVerdict::Beep, -1, {"a", "b", "c"}},
+      {false, 0, EditVerdict::Done, 1, {"b", "a", "c"}},
+  };
+  for (const MoveCase& c : cases) {
+    SettingsEditor fresh{SettingsTable()};
+    fresh.AddMailbox("x.mb", "");
+    for (const char* pattern : {"a", "b", "c"}) fresh.AddRule(Fields(pattern));
+    const EditResult result = c.up ? fresh.MoveRuleUp(c.selected) : fresh.MoveRuleDown(c.selected);
+    EXPECT_EQ(result.verdict, c.verdict) << c.up << c.selected;
+    EXPECT_EQ(result.selection, c.selection) << c.up << c.selected;
+    EXPECT_EQ(Patterns(fresh), c.patterns) << c.up << c.selected;
+  }
+}
+
+TEST_F(EditorTest, SwitchingMailboxesLosesNothing) {
+  editor.SetEnabled(true);
+  AddAll({"work"});
+  ASSERT_TRUE(editor.SelectMailbox(1));
+  EXPECT_FALSE(editor.Current().enabled);
+  EXPECT_EQ(editor.RuleCount(), 0u);
+  editor.SetLookAtDeliveredTo(true);
+  EXPECT_FALSE(editor.SelectMailbox(2));
+  EXPECT_FALSE(editor.SelectMailbox(-1));  // CB_ERR
+  EXPECT_EQ(editor.CurrentMailbox(), 1u);
+  ASSERT_TRUE(editor.SelectMailbox(0));
+  EXPECT_EQ(Patterns(editor), (std::vector<std::string>{"work"}));
+  const SettingsTable& table = editor.WorkingTable();
+  EXPECT_TRUE(table.at("work.mb").enabled);
+  EXPECT_TRUE(table.at("home.mb").lookAtDeliveredTo);
+}
+
+TEST(SettingsEditor, WorksOnACopyWithoutCaches) {
+  SettingsTable table;
+  AddressRule rule;
+  rule.pattern = "x";
+  rule.expandedPatterns = {"x"};
+  SettingsFor(table, "a.mb").rules.push_back(rule);
+  table["a.mb"].rules[0].expandedPatterns = {"x"};
+  SettingsEditor editor(table);
+  editor.AddMailbox("A.mb", "");
+  ASSERT_EQ(editor.RuleCount(), 1u);
+  EXPECT_TRUE(editor.RuleAt(0)->expandedPatterns.empty());
+  editor.RemoveRule(0);
+  EXPECT_EQ(table.at("a.mb").rules.size(), 1u);
+}
+
+TEST(SettingsEditor, WithoutMailboxesEveryEditBeeps) {
+  SettingsEditor editor{SettingsTable()};
+  EXPECT_FALSE(editor.HasMailbox());
+  EXPECT_EQ(editor.AddRule(Fields("a")).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.MoveRuleUp(0).verdict, EditVerdict::Beep);
+  EXPECT_EQ(editor.RuleAt(0), nullptr);
+  editor.SetEnabled(true);  // nothing to change, and no crash
+}
+
+// A data folder in the host's layout in a fresh temp directory.
+class DataFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() /
+           ("fromsel_ui_model_" + std::to_string(std::random_device{}()));
+    fs::create_directories(root);
+    dataFolder = root.string() + "/";
+    ReleaseSettingsTable();
+  }
+  void TearDown() override {
+    ReleaseSettingsTable();
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+  void MakeMailbox(const std::string& directory, const std::string& accountName) {
+    fs::create_directories(root / directory);
+    if (!accountName.empty())
+      WriteFile(directory + "/Mailbox.ini", "[Account]\nName=" + accountName + "\n");
+  }
+  void WriteFile(const std::string& relative, const std::string& text) {
+    std::ofstream(root / relative, std::ios::binary) << text;
+  }
+  std::string ReadFile(const std::string& relative) {
+    std::ifstream in(root / relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::path root;
+  std::string dataFolder;
+};
+
+TEST_F(DataFolderTest, ListsEveryMailboxEntryWithItsAccountName) {
+  MakeMailbox("Work.mb", "Work account");
+  MakeMailbox("home.mb", "");
+  WriteFile("plain.mb", "not a directory");
+  WriteFile("notes.txt", "");
+  SettingsEditor editor{SettingsTable()};
+  ASSERT_TRUE(editor.LoadMailboxes(dataFolder, ""));
+  std::map<std::string, std::string> names;
+  for (const MailboxItem& item : editor.Mailboxes()) names[item.key] = item.displayName;
+  EXPECT_EQ(names, (std::map<std::string, std::string>{
+                       {"home.mb", ""}, {"plain.mb", ""}, {"work.mb", "Work account"}}));
+  EXPECT_EQ(editor.CurrentMailbox(), 0u);
+  EXPECT_EQ(editor.WorkingTable().size(), 3u);
+}
+
+TEST_F(DataFolderTest, PreselectsTheMailboxWhateverItsCase) {
+  MakeMailbox("a.mb", "A");
+  MakeMailbox("Work.mb", "W");
+  MakeMailbox("z.mb", "Z");
+  SettingsEditor editor{SettingsTable()};
+  ASSERT_TRUE(editor.LoadMailboxes(dataFolder, "WORK.MB"));
+  EXPECT_EQ(editor.Mailboxes()[editor.CurrentMailbox()].key, "work.mb");
+}
+
+TEST_F(DataFolderTest, NoMailboxIsReported) {
+  WriteFile("readme.txt", "");
+  SettingsEditor editor{SettingsTable()};
+  EXPECT_FALSE(editor.LoadMailboxes(dataFolder, ""));
+}
+
+TEST_F(DataFolderTest, CommitReplacesTheTableAndWritesEveryMailbox) {
+  MakeMailbox("quiet.mb", "");
+  MakeMailbox("work.mb", "");
+  WriteFile("plain.mb", "keep");
+  SettingsEditor editor(CopyCurrentSettingsTable(dataFolder));
+  ASSERT_TRUE(editor.LoadMailboxes(dataFolder, "work.mb"));
+  editor.SetEnabled(true);
+  RuleFields fields = Fields("*@{a,b}.example", " Me ", "me@example.com");
+  fields.setSender = true;
+  ASSERT_EQ(editor.AddRule(fields).verdict, EditVerdict::Done);
+  EXPECT_EQ(ReadFile("work.mb/fromsel.ini"), "");  // nothing stored before OK
+
+  editor.Commit(dataFolder);
+  EXPECT_EQ(ReadFile("work.mb/fromsel.ini"),
+            ">Enable=1\n>Delivered-To=0\n:S:*@{a,b}.example\tMe\tme@example.com\n");
+  EXPECT_EQ(ReadFile("quiet.mb/fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
+  EXPECT_EQ(ReadFile("plain.mb"), "keep");
+  ASSERT_NE(CurrentSettingsTable(), nullptr);
+  EXPECT_TRUE(CurrentSettingsTable()->at("work.mb").enabled);
+}
+
+TEST_F(DataFolderTest, SetupBeforeStartLoadsTheTableFirst) {
+  MakeMailbox("work.mb", "");
+  WriteFile("work.mb/fromsel.ini", ">Enable=1\n::kept\t\t\n");
+  ASSERT_EQ(CurrentSettingsTable(), nullptr);
+  const SettingsTable copy = CopyCurrentSettingsTable(dataFolder);
+  ASSERT_NE(CurrentSettingsTable(), nullptr);
+  ASSERT_EQ(copy.count("work.mb"), 1u);
+  EXPECT_TRUE(copy.at("work.mb").enabled);
+  ASSERT_EQ(copy.at("work.mb").rules.size(), 1u);
+  EXPECT_EQ(copy.at("work.mb").rules[0].pattern, "kept");
+}
+
+}  // namespace
+}  // namespace fromsel
