@@ -15,6 +15,10 @@ enum WildcardOption : int {
 // 0 when the whole subject matches the whole pattern, 1 otherwise.
 int WildcardMatch(const char* pattern, const char* subject, int options);
 
+// WildcardMatch without the shortcut for plain literal and star-literal
+// patterns; the two always agree (tests compare them).
+int WildcardMatchGeneral(const char* pattern, const char* subject, int options);
+
 // The form rule matching uses: case folding and leading period (12).
 bool WildcardMatches(const std::string& pattern, const std::string& subject);
 
