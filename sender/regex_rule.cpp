@@ -1,7 +1,11 @@
 #include "sender/regex_rule.h"
 
+#include <climits>
+
 #include "pattern/regex/compile.h"
+#include "pattern/regex/search.h"
 #include "rules/address_rule.h"
+#include "sender/rule_match.h"
 
 namespace fromsel {
 
@@ -20,5 +24,59 @@ CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options) {
 CompiledRule::~CompiledRule() { regex::ReleaseRegexProgram(program); }
 
 std::string RuleRegexText(const std::string& pattern) { return "^(?:" + pattern + ")$"; }
+
+bool RegexRuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers) {
+  // Compiled once; a failed compilation is kept too, so the rule stays inert.
+  if (!rule.compiledRule)
+    rule.compiledRule.reset(new CompiledRule(RuleRegexText(rule.pattern), RuleRegexOptions));
+  const CompiledRule& compiled = *rule.compiledRule;
+  if (!compiled.errorText.empty() || !compiled.program) return false;
+  if (address.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  const int size = static_cast<int>(address.size());
+  // -1 and -2 (the search had to stop) both count as no match.
+  return regex::SearchRegex(*compiled.program, address.data(), size, 0, size, &registers) >= 0;
+}
+
+namespace {
+
+// Text of register n within the matched address; empty when unset.
+std::string GroupText(const std::string& matched, const regex::RegexRegisters& registers, int n) {
+  if (n >= registers.allocatedCount || !registers.startOffsets || !registers.endOffsets) return {};
+  const int start = registers.startOffsets[n];
+  const int end = registers.endOffsets[n];
+  if (start < 0 || end < start || static_cast<std::size_t>(end) > matched.size()) return {};
+  return matched.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+}
+
+}  // namespace
+
+std::string ExpandTemplate(const std::string& templateText, const std::string& matchedAddress,
+                           const regex::RegexRegisters& registers) {
+  std::string out;
+  out.reserve(templateText.size() + matchedAddress.size());
+  for (std::size_t i = 0; i < templateText.size(); ++i) {
+    const char c = templateText[i];
+    if (c != '\\' || i + 1 >= templateText.size()) {
+      out += c;
+      continue;
+    }
+    const char next = templateText[i + 1];
+    if (next == '\\') {
+      out += '\\';
+      ++i;
+    } else if (next == '&') {
+      out += matchedAddress;
+      ++i;
+    } else if (next >= '1' && next <= '9') {
+      const int n = next - '0';
+      if (n < registers.registerCount) out += GroupText(matchedAddress, registers, n);
+      else if (n > registers.registerCount) out.append(templateText, i, 2);
+      ++i;  // n == registerCount (one above the groups): nothing
+    } else {
+      out += c;  // the next byte is read as ordinary text
+    }
+  }
+  return out;
+}
 
 }  // namespace fromsel

@@ -28,7 +28,11 @@ struct CompiledRule {
 // The pattern text rule matching compiles: ^(?: pattern )$
 std::string RuleRegexText(const std::string& pattern);
 
-std::string ExpandTemplate(const std::string& pattern, const std::string& matchedAddress,
+// The template with \\ (a backslash), \& (the matched address) and \1..\9
+// (group texts from the registers of the match; empty when unset or one
+// past the groups, kept as written beyond that) replaced; any other
+// backslash is kept as it stands.
+std::string ExpandTemplate(const std::string& templateText, const std::string& matchedAddress,
                            const regex::RegexRegisters& registers);
 
 }  // namespace fromsel

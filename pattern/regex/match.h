@@ -14,7 +14,8 @@ struct RegexRegisters {
   int* endOffsets = nullptr;
 };
 
-// Releases the two arrays when allocated; leaves the fields as they are.
+// Releases the two arrays when allocated and clears the record, so that a
+// second release or a later reuse is safe.
 void FreeRegisters(RegexRegisters& registers);
 
 // Limits that keep one search from hanging or exhausting the host: a search

@@ -1,0 +1,766 @@
+// The backtracking interpreter.
+//
+// The backtrack stack is an array of 32-bit words. A point is laid out from
+// bottom to top as: the counter changes logged before it (previous value,
+// code offset of the count field) * n, n, then for registers 1..k their start,
+// end and open flag, k, the code offset to resume at (or -1 for a marker),
+// the subject offset (or -1), the options in force. Counter changes logged
+// after the top point sit above it until the next point encloses them.
+#include "pattern/regex/match.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace fromsel::regex {
+
+namespace {
+
+using Word = std::int32_t;
+
+// Points of the largest kind the stack has room for before it first grows.
+constexpr int kInitialPoints = 160;
+// Words of backtrack stack kept in the caller's frame: 160 points of a
+// program with up to ten registers. Larger programs start on the heap, so
+// the frame stays small whatever the pattern.
+constexpr int kInlineStackWords = kInitialPoints * (3 * 10 + 4);
+// Words in a point beside its saved registers: n, k, resume, subject, options.
+constexpr int kPointFixedWords = 5;
+// Words of one logged counter change.
+constexpr int kLogEntryWords = 2;
+// A look-ahead or atomic group records the stack depth in a 16-bit slot.
+constexpr Word kMaxAssertionDepth = 32767;
+// Registers arrays always hold at least this many entries (\1..\9 readable).
+constexpr int kMinRegisterEntries = 10;
+// The open flag of a register's info word.
+constexpr Word kGroupOpen = 1;
+constexpr Word kNone = -1;
+
+enum class Outcome { Continue, Fail, Stop };
+
+class BacktrackStack {
+ public:
+  BacktrackStack(Word* inlineWords, std::int64_t capacity)
+      : words_(inlineWords), capacity_(capacity) {}
+  ~BacktrackStack() { std::free(heap_); }
+  BacktrackStack(const BacktrackStack&) = delete;
+  BacktrackStack& operator=(const BacktrackStack&) = delete;
+
+  // Starts on the heap when the inline area is too small for the first room.
+  bool StartOnHeap(std::int64_t capacity) {
+    heap_ = static_cast<Word*>(std::malloc(static_cast<std::size_t>(capacity) * sizeof(Word)));
+    if (!heap_) return false;
+    words_ = heap_;
+    capacity_ = capacity;
+    return true;
+  }
+
+  // Doubles the room when `needed` or fewer words are free. False when the
+  // memory cannot be had or the stack would pass the budget.
+  bool Reserve(std::int64_t needed) {
+    if (capacity_ - size > needed) return true;
+    const std::int64_t grown = capacity_ * 2;
+    if (grown * static_cast<std::int64_t>(sizeof(Word)) > MatchStackBudgetBytes) return false;
+    if (capacity_ - size + capacity_ <= needed) return false;  // never for real points
+    Word* block;
+    if (heap_) {
+      block = static_cast<Word*>(std::realloc(heap_, static_cast<std::size_t>(grown) * sizeof(Word)));
+      if (!block) return false;
+    } else {
+      block = static_cast<Word*>(std::malloc(static_cast<std::size_t>(grown) * sizeof(Word)));
+      if (!block) return false;
+      std::memcpy(block, words_, static_cast<std::size_t>(size) * sizeof(Word));
+    }
+    heap_ = block;
+    words_ = block;
+    capacity_ = grown;
+    return true;
+  }
+
+  Word& operator[](std::int64_t i) { return words_[i]; }
+  Word* data() { return words_; }
+
+  std::int64_t size = 0;
+
+ private:
+  Word* words_;
+  std::int64_t capacity_;
+  Word* heap_ = nullptr;
+};
+
+bool FoldingApplies(std::uint32_t options) {
+  return (options & IgnoreCase) && CaseTable() != nullptr;
+}
+
+std::uint8_t MapByte(std::uint8_t c, bool fold) { return fold ? CaseTable()[c] : c; }
+
+bool IsWordByte(std::uint8_t c) { return WordTable()[c] == 1; }
+
+bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
+  if (at < 0 || at + 3 > length) return false;
+  const std::uint8_t op = code[at];
+  const int disp = ReadDisp16(code + at + 1);
+  if (disp >= 0) return false;
+  const int target = at + 3 + disp;
+  if (target < 0 || target >= length) return false;
+  switch (op) {
+    case Goto:
+    case PopBacktrackAndGoto:
+    case GreedyLoopEnd:
+    case LazyLoopEnd:
+      return code[target] == PushBacktrack;
+    case CountedLoopEnd:
+    case LazyCountedLoopEnd:
+      return at + 5 <= length && code[target] == CountedRepeatStart;
+    default:
+      return false;
+  }
+}
+
+class Matcher {
+ public:
+  Matcher(RegexProgram& program, const std::uint8_t* subject, int size, int position,
+          BacktrackStack& stack, MatchBudget& budget)
+      : program_(program),
+        code_(program.code),
+        codeLength_(program.codeLength),
+        subject_(subject),
+        size_(size),
+        position_(position),
+        stack_(stack),
+        budget_(budget),
+        registerCount_(program.registerCount) {}
+
+  // Length of the match, -1, or -2.
+  int Run();
+
+ private:
+  // Stack of points.
+  int HighestSetRegister() const;
+  bool PushPoint(Word resume, Word subjectPos);
+  bool LogCounter(int fieldOffset);
+  Word PointSize(std::int64_t top) const;
+  void RestoreLog(std::int64_t from, Word count);
+  void RemoveTopPoint(bool restoreCounters);
+  bool TopSubjectIs(int cursor) const {
+    return pointTop_ > 0 && stack_[pointTop_ - 2] == cursor;
+  }
+  bool Backtrack();
+  bool IsAssertionPoint(std::int64_t top) const;
+
+  // Instructions.
+  Outcome Step();
+  bool JumpTo(int fieldOffset);
+  Outcome ExecGoto(int at);
+  Outcome ExecGreedyLoopEnd(int at);
+  Outcome ExecPopBacktrackAndGoto(int at);
+  Outcome ExecPushMarker(int at);
+  Outcome ExecLiteralRun(int at);
+  Outcome ExecByteSet(int at, bool negated);
+  Outcome ExecBackReference(int at);
+  Outcome ExecAssertionStart(int at);
+  Outcome ExecAssertionEnd(int slotAt, bool restoreCursor);
+  bool IsWordBoundary() const;
+  bool SetsDiffer(int setAt, std::uint8_t c) const;
+  std::uint8_t ChooseGreedyLoopRewrite(int at) const;
+
+  bool Has(int at, int bytes) const { return at >= 0 && at + bytes <= codeLength_; }
+  int Target(int fieldOffset) const { return fieldOffset + 2 + ReadDisp16(code_ + fieldOffset); }
+
+  RegexProgram& program_;
+  std::uint8_t* code_;
+  int codeLength_;
+  const std::uint8_t* subject_;
+  int size_;
+  int position_;
+  BacktrackStack& stack_;
+  MatchBudget& budget_;
+  int registerCount_;
+
+  int pc_ = 0;
+  int cursor_ = 0;
+  std::uint32_t options_ = 0;
+  std::int64_t pointTop_ = 0;  // stack size just above the top point
+  Word logCount_ = 0;          // counter changes logged above the top point
+  bool stopped_ = false;       // the match had to stop: -2
+};
+
+int Matcher::HighestSetRegister() const {
+  for (int i = registerCount_ - 1; i >= 1; --i)
+    if (program_.startSlots[i] != kNone) return i;
+  return 0;
+}
+
+bool Matcher::PushPoint(Word resume, Word subjectPos) {
+  const int k = HighestSetRegister();
+  if (!stack_.Reserve(3 * k + kPointFixedWords)) return false;
+  std::int64_t s = stack_.size;
+  stack_[s++] = logCount_;
+  for (int i = 1; i <= k; ++i) {
+    stack_[s++] = program_.startSlots[i];
+    stack_[s++] = program_.endSlots[i];
+    stack_[s++] = program_.groupStates[i];
+  }
+  stack_[s++] = k;
+  stack_[s++] = resume;
+  stack_[s++] = subjectPos;
+  stack_[s++] = static_cast<Word>(options_);
+  stack_.size = s;
+  pointTop_ = s;
+  logCount_ = 0;
+  return true;
+}
+
+bool Matcher::LogCounter(int fieldOffset) {
+  if (!stack_.Reserve(kLogEntryWords)) return false;
+  stack_[stack_.size++] = ReadU16(code_ + fieldOffset);
+  stack_[stack_.size++] = fieldOffset;
+  ++logCount_;
+  return true;
+}
+
+// Words of the point whose top is at `top`, its log entries included.
+Word Matcher::PointSize(std::int64_t top) const {
+  const Word k = stack_[top - 4];
+  const Word n = stack_[top - 4 - 3 * k - 1];
+  return 2 * n + 1 + 3 * k + 4;
+}
+
+// Puts back, newest first, the `count` counter changes logged from `from`.
+void Matcher::RestoreLog(std::int64_t from, Word count) {
+  for (Word i = count - 1; i >= 0; --i) {
+    const Word value = stack_[from + 2 * i];
+    const Word field = stack_[from + 2 * i + 1];
+    WriteU16(code_ + field, static_cast<std::uint16_t>(value));
+  }
+}
+
+// Drops the top point. Its logged counter changes are put back, or else kept
+// as changes logged after the new top point, so a later backtrack past it
+// still undoes them. Changes logged above the dropped point stay pending.
+void Matcher::RemoveTopPoint(bool restoreCounters) {
+  const std::int64_t top = pointTop_;
+  const std::int64_t start = top - PointSize(top);
+  const Word k = stack_[top - 4];
+  const Word enclosed = stack_[top - 4 - 3 * k - 1];
+  const std::int64_t pendingWords = stack_.size - top;
+  std::int64_t keep = start;
+  if (restoreCounters) {
+    RestoreLog(start, enclosed);
+  } else {
+    keep = start + 2 * static_cast<std::int64_t>(enclosed);
+    logCount_ += enclosed;
+  }
+  if (pendingWords > 0)
+    std::memmove(stack_.data() + keep, stack_.data() + top,
+                 static_cast<std::size_t>(pendingWords) * sizeof(Word));
+  stack_.size = keep + pendingWords;
+  pointTop_ = start;
+}
+
+// Whether a marker point that saved a cursor ends at `top`: what an
+// AssertionStart leaves, checked before a recorded depth is trusted.
+bool Matcher::IsAssertionPoint(std::int64_t top) const {
+  if (stack_[top - 3] != kNone || stack_[top - 2] == kNone) return false;
+  const Word k = stack_[top - 4];
+  if (k < 0 || k >= registerCount_ || top - 5 - 3 * static_cast<std::int64_t>(k) < 0) return false;
+  const Word n = stack_[top - 5 - 3 * k];
+  return n >= 0 && top - 5 - 3 * static_cast<std::int64_t>(k) - 2 * static_cast<std::int64_t>(n) >= 0;
+}
+
+// Resumes at the newest point that has a resume position. False when the
+// stack runs empty (no match) or the match had to stop.
+bool Matcher::Backtrack() {
+  // Changes logged after the top point are undone first.
+  RestoreLog(pointTop_, logCount_);
+  stack_.size = pointTop_;
+  logCount_ = 0;
+  while (pointTop_ > 0) {
+    if (--budget_.instructionsLeft < 0) {
+      stopped_ = true;
+      return false;
+    }
+    const std::int64_t top = pointTop_;
+    const Word resume = stack_[top - 3];
+    if (resume == kNone) {
+      RemoveTopPoint(true);
+      stack_.size = pointTop_;
+      logCount_ = 0;
+      continue;
+    }
+    options_ = static_cast<std::uint32_t>(stack_[top - 1]);
+    cursor_ = stack_[top - 2];
+    pc_ = resume;
+    const Word k = stack_[top - 4];
+    for (int i = k + 1; i < registerCount_; ++i) {
+      program_.startSlots[i] = kNone;
+      program_.endSlots[i] = kNone;
+      program_.groupStates[i] = 0;
+    }
+    std::int64_t s = top - 4;
+    for (int i = k; i >= 1; --i) {
+      program_.groupStates[i] = stack_[--s];
+      program_.endSlots[i] = stack_[--s];
+      program_.startSlots[i] = stack_[--s];
+    }
+    const Word n = stack_[--s];
+    const std::int64_t start = s - 2 * static_cast<std::int64_t>(n);
+    RestoreLog(start, n);
+    stack_.size = start;
+    pointTop_ = start;
+    logCount_ = 0;
+    if (IsBackJumpToLoopStart(code_, codeLength_, pc_)) continue;
+    return true;
+  }
+  return false;
+}
+
+bool Matcher::JumpTo(int fieldOffset) {
+  if (!Has(fieldOffset, 2)) return false;
+  const int target = Target(fieldOffset);
+  if (target < 0 || target > codeLength_) return false;
+  pc_ = target;
+  return true;
+}
+
+Outcome Matcher::ExecGoto(int at) {
+  if (!Has(at, 3)) return Outcome::Fail;
+  if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
+  return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
+}
+
+bool Matcher::SetsDiffer(int setAt, std::uint8_t c) const {
+  // True when the set at setAt cannot begin with byte c.
+  if (!Has(setAt, 2) || !Has(setAt, 2 + code_[setAt + 1])) return false;
+  const bool inSet = ByteSetHas(code_ + setAt, c);
+  return code_[setAt] == ByteSet ? !inSet : inSet;
+}
+
+// A greedy loop whose continuation can never begin like another iteration
+// drops its backtrack point at each pass; every other loop keeps it.
+std::uint8_t Matcher::ChooseGreedyLoopRewrite(int at) const {
+  int p = at + 3;
+  while (p + 2 < codeLength_) {
+    const std::uint8_t op = code_[p];
+    if (op == CaptureStart || op == CaptureEnd) p += 3;
+    else if (op == PlainGroupEnd) p += 1;
+    else break;
+  }
+  if (p >= codeLength_) return PopBacktrackAndGoto;
+  std::uint8_t c;
+  if (code_[p] == LiteralRun && Has(p, 3) && code_[p + 1] > 0) {
+    c = code_[p + 2];
+  } else if (code_[p] == AtLineEnd) {
+    c = '\n';
+  } else {
+    return Goto;
+  }
+  const int loopStart = Target(at + 1);
+  const int t = loopStart + 3;
+  if (loopStart < 0 || !Has(t, 1)) return Goto;
+  if (code_[t] == LiteralRun && Has(t, 3) && code_[t + 1] > 0 && code_[t + 2] != c)
+    return PopBacktrackAndGoto;
+  if ((code_[t] == ByteSet || code_[t] == NegatedByteSet) && SetsDiffer(t, c))
+    return PopBacktrackAndGoto;
+  return Goto;
+}
+
+Outcome Matcher::ExecGreedyLoopEnd(int at) {
+  if (!Has(at, 3)) return Outcome::Fail;
+  code_[at] = ChooseGreedyLoopRewrite(at);
+  return Outcome::Continue;  // pc_ still at `at`: runs as what it became
+}
+
+Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
+  if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
+  if (TopSubjectIs(cursor_)) {
+    // An iteration that consumed nothing leaves the loop.
+    const Word resume = stack_[pointTop_ - 3];
+    RemoveTopPoint(true);
+    if (resume < 0 || resume > codeLength_) return Outcome::Fail;
+    pc_ = resume;
+    return Outcome::Continue;
+  }
+  RemoveTopPoint(true);
+  return ExecGoto(at);
+}
+
+Outcome Matcher::ExecPushMarker(int at) {
+  int p = at + 1;
+  while (p < codeLength_) {
+    const std::uint8_t op = code_[p];
+    if ((op == CaptureStart || op == CaptureEnd) && Has(p, 3)) p += 3;
+    else if (op == PlainGroupEnd) p += 1;
+    else break;
+  }
+  if (p < codeLength_ && code_[p] == Goto) {
+    code_[at] = NoOperation;
+  } else if (!PushPoint(kNone, kNone)) {
+    return Outcome::Stop;
+  }
+  pc_ = at + 1;
+  return Outcome::Continue;
+}
+
+Outcome Matcher::ExecLiteralRun(int at) {
+  if (!Has(at, 2)) return Outcome::Fail;
+  const int length = code_[at + 1];
+  if (!Has(at + 2, length)) return Outcome::Fail;
+  const bool fold = FoldingApplies(options_);
+  const std::uint8_t* run = code_ + at + 2;
+  for (int i = 0; i < length; ++i) {
+    if (cursor_ >= size_) return Outcome::Fail;
+    const std::uint8_t s = subject_[cursor_];
+    if (run[i] == LiteralEscape && i + 1 < length) {
+      ++i;
+      if (s != run[i]) return Outcome::Fail;
+    } else if (MapByte(s, fold) != MapByte(run[i], fold)) {
+      return Outcome::Fail;
+    }
+    ++cursor_;
+  }
+  pc_ = at + 2 + length;
+  return Outcome::Continue;
+}
+
+Outcome Matcher::ExecByteSet(int at, bool negated) {
+  if (!Has(at, 2)) return Outcome::Fail;
+  const int bitmapLength = code_[at + 1];
+  if (!Has(at + 2, bitmapLength + 2)) return Outcome::Fail;
+  const int rangeCount = ReadU16(code_ + at + 2 + bitmapLength);
+  const int next = at + 2 + bitmapLength + 2 + 8 * rangeCount;
+  if (next > codeLength_ || cursor_ >= size_) return Outcome::Fail;
+  const std::uint8_t c = MapByte(subject_[cursor_], FoldingApplies(options_));
+  if (ByteSetHas(code_ + at, c) == negated) return Outcome::Fail;
+  ++cursor_;
+  pc_ = next;
+  return Outcome::Continue;
+}
+
+Outcome Matcher::ExecBackReference(int at) {
+  if (!Has(at, 2)) return Outcome::Fail;
+  const int group = code_[at + 1];
+  if (group >= registerCount_) return Outcome::Fail;
+  const Word start = program_.startSlots[group];
+  const Word end = program_.endSlots[group];
+  if ((program_.groupStates[group] & kGroupOpen) || start == kNone || end == kNone)
+    return Outcome::Fail;
+  const int length = end - start;
+  if (length > 0) {
+    if (length > size_ - cursor_) return Outcome::Fail;
+    const bool fold = FoldingApplies(options_);
+    for (int i = 0; i < length; ++i) {
+      if (MapByte(subject_[cursor_ + i], fold) != MapByte(subject_[start + i], fold))
+        return Outcome::Fail;
+    }
+    cursor_ += length;
+  }
+  pc_ = at + 2;
+  return Outcome::Continue;
+}
+
+Outcome Matcher::ExecAssertionStart(int at) {
+  if (!Has(at, 3)) return Outcome::Fail;
+  const int slot = Target(at + 1);
+  if (!Has(slot, 2)) return Outcome::Fail;
+  if (!PushPoint(kNone, cursor_)) return Outcome::Stop;
+  if (stack_.size > kMaxAssertionDepth) return Outcome::Stop;
+  WriteU16(code_ + slot, static_cast<std::uint16_t>(stack_.size));
+  pc_ = at + 3;
+  return Outcome::Continue;
+}
+
+// Cuts the stack back to the depth in the slot at slotAt, leaving the
+// AssertionStart point on top, and removes that point.
+Outcome Matcher::ExecAssertionEnd(int slotAt, bool restoreCursor) {
+  if (!Has(slotAt, 2)) return Outcome::Fail;
+  const std::int64_t depth = ReadU16(code_ + slotAt);
+  if (depth < kPointFixedWords || depth > stack_.size || !IsAssertionPoint(depth))
+    return Outcome::Fail;
+  stack_.size = depth;
+  pointTop_ = depth;
+  logCount_ = 0;
+  if (restoreCursor) cursor_ = stack_[depth - 2];
+  RemoveTopPoint(false);
+  return Outcome::Continue;
+}
+
+bool Matcher::IsWordBoundary() const {
+  if (size_ == 0) return false;
+  if (cursor_ == 0) return IsWordByte(subject_[0]);
+  if (cursor_ >= size_) return IsWordByte(subject_[size_ - 1]);
+  return IsWordByte(subject_[cursor_ - 1]) != IsWordByte(subject_[cursor_]);
+}
+
+Outcome Matcher::Step() {
+  const int at = pc_;
+  const std::uint8_t op = code_[at];
+  const bool atEnd = cursor_ >= size_;
+  auto check = [&](bool holds) {
+    if (!holds) return Outcome::Fail;
+    pc_ = at + 1;
+    return Outcome::Continue;
+  };
+  auto consume = [&](bool accepted) {
+    if (atEnd || !accepted) return Outcome::Fail;
+    ++cursor_;
+    pc_ = at + 1;
+    return Outcome::Continue;
+  };
+  switch (op) {
+    case LiteralRun:
+      return ExecLiteralRun(at);
+    case AtLineStart:
+      return check(size_ == 0 || cursor_ == 0 ||
+                    (cursor_ < size_ && subject_[cursor_ - 1] == '\n'));
+    case AtLineEnd:
+      if (atEnd) return check(size_ == 0 || subject_[size_ - 1] != '\n');
+      return check(subject_[cursor_] == '\n');
+    case AtTextStart:
+      return check(cursor_ == 0);
+    case AtTextEnd:
+      return check(atEnd);
+    case AtTextEndOrFinalNewline:
+      if (atEnd) return check(size_ == 0 || subject_[size_ - 1] != '\n');
+      return check(cursor_ == size_ - 1 && subject_[cursor_] == '\n');
+    case AtSearchStart:
+      return check(cursor_ == position_);
+    case Goto:
+    case AlternativeExit:
+      return ExecGoto(at);
+    case PushBacktrack:
+      if (!Has(at, 3)) return Outcome::Fail;
+      if (!PushPoint(Target(at + 1), cursor_)) return Outcome::Stop;
+      pc_ = at + 3;
+      return Outcome::Continue;
+    case PopBacktrackAndGoto:
+      return ExecPopBacktrackAndGoto(at);
+    case GreedyLoopEnd:
+      return ExecGreedyLoopEnd(at);
+    case GotoWithMarker:
+      if (!Has(at, 3)) return Outcome::Fail;
+      if (!PushPoint(kNone, kNone)) return Outcome::Stop;
+      return ExecGoto(at);
+    case PushMarker:
+      return ExecPushMarker(at);
+    case CountedRepeatStart:
+      if (!Has(at, 5)) return Outcome::Fail;
+      if (ReadU16(code_ + at + 3) > 0) {
+        if (!LogCounter(at + 3)) return Outcome::Stop;
+        WriteU16(code_ + at + 3, static_cast<std::uint16_t>(ReadU16(code_ + at + 3) - 1));
+        if (!PushPoint(kNone, kNone)) return Outcome::Stop;
+      } else if (!PushPoint(Target(at + 1), cursor_)) {
+        return Outcome::Stop;
+      }
+      pc_ = at + 5;
+      return Outcome::Continue;
+    case CountedLoopEnd:
+      if (!Has(at, 5)) return Outcome::Fail;
+      if (ReadU16(code_ + at + 3) == 0) {
+        pc_ = at + 5;
+        return Outcome::Continue;
+      }
+      if (!LogCounter(at + 3)) return Outcome::Stop;
+      WriteU16(code_ + at + 3, static_cast<std::uint16_t>(ReadU16(code_ + at + 3) - 1));
+      return ExecGoto(at);
+    case SetCounter: {
+      if (!Has(at, 5)) return Outcome::Fail;
+      const int field = Target(at + 1);
+      if (!Has(field, 2)) return Outcome::Fail;
+      WriteU16(code_ + field, ReadU16(code_ + at + 3));
+      pc_ = at + 5;
+      return Outcome::Continue;
+    }
+    case LazySkip:
+      if (!Has(at, 3)) return Outcome::Fail;
+      if (Target(at + 1) < codeLength_ && !PushPoint(at + 3, cursor_)) return Outcome::Stop;
+      return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
+    case LazyLoopEnd:
+      if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
+      RemoveTopPoint(true);
+      if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
+      if (!PushPoint(Target(at + 1), cursor_)) return Outcome::Stop;
+      pc_ = at + 3;
+      return Outcome::Continue;
+    case LazyCountedLoopEnd: {
+      if (!Has(at, 5)) return Outcome::Fail;
+      const std::uint16_t count = ReadU16(code_ + at + 3);
+      if (count == 0) {
+        pc_ = at + 5;
+        return Outcome::Continue;
+      }
+      WriteU16(code_ + at + 3, static_cast<std::uint16_t>(count - 1));
+      const int repeatStart = Target(at + 1);
+      if (!Has(repeatStart, 5)) return Outcome::Fail;
+      if (ReadU16(code_ + repeatStart + 3) > 0) return ExecGoto(at);
+      if (pointTop_ == 0) return Outcome::Fail;
+      RemoveTopPoint(true);
+      if (!PushPoint(repeatStart, cursor_)) return Outcome::Stop;
+      pc_ = at + 5;
+      return Outcome::Continue;
+    }
+    case Dot:
+      return consume(!atEnd && (subject_[cursor_] != '\n' || (options_ & DotMatchesNewline)));
+    case DotRepeat:
+      for (;;) {
+        if (!PushPoint(at + 1, cursor_)) return Outcome::Stop;
+        if (cursor_ >= size_ || (subject_[cursor_] == '\n' && !(options_ & DotMatchesNewline)))
+          return Outcome::Fail;
+        ++cursor_;
+        if (--budget_.instructionsLeft < 0) return Outcome::Stop;
+      }
+    case ByteSet:
+    case NegatedByteSet:
+      return ExecByteSet(at, op == NegatedByteSet);
+    case CaptureStart:
+    case CaptureEnd: {
+      if (!Has(at, 3)) return Outcome::Fail;
+      const int group = code_[at + 1];
+      if (group < registerCount_) {
+        if (op == CaptureStart) {
+          program_.startSlots[group] = cursor_;
+          program_.groupStates[group] |= kGroupOpen;
+        } else {
+          program_.endSlots[group] = cursor_;
+          program_.groupStates[group] &= ~kGroupOpen;
+        }
+      }
+      pc_ = at + 3;
+      return Outcome::Continue;
+    }
+    case IgnoreCaseOn:
+      options_ |= IgnoreCase;
+      pc_ = at + 1;
+      return Outcome::Continue;
+    case IgnoreCaseOff:
+      options_ &= ~static_cast<std::uint32_t>(IgnoreCase);
+      pc_ = at + 1;
+      return Outcome::Continue;
+    case SetRunOptions:
+      if (!Has(at, 2)) return Outcome::Fail;
+      options_ = code_[at + 1];
+      pc_ = at + 2;
+      return Outcome::Continue;
+    case AssertionStart:
+      return ExecAssertionStart(at);
+    case LookAheadEnd:
+    case AtomicGroupEnd: {
+      const Outcome outcome = ExecAssertionEnd(at + 1, op == LookAheadEnd);
+      if (outcome == Outcome::Continue) pc_ = at + 3;
+      return outcome;
+    }
+    case NegativeLookAheadFail:
+      if (!Has(at + 1, 3) || code_[at + 1] != LookAheadEnd) return Outcome::Fail;
+      ExecAssertionEnd(at + 2, false);
+      return Outcome::Fail;
+    case BackReference:
+      return ExecBackReference(at);
+    case WordByte:
+      return consume(!atEnd && IsWordByte(subject_[cursor_]));
+    case NonWordByte:
+      return consume(!atEnd && !IsWordByte(subject_[cursor_]));
+    case AtWordStart:
+      return check(!atEnd && IsWordByte(subject_[cursor_]) &&
+                    (cursor_ == 0 || !IsWordByte(subject_[cursor_ - 1])));
+    case AtWordEnd:
+      return check(cursor_ > 0 && IsWordByte(subject_[cursor_ - 1]) &&
+                    (atEnd || !IsWordByte(subject_[cursor_])));
+    case AtWordBoundary:
+      return check(IsWordBoundary());
+    case NotAtWordBoundary:
+      return check(!IsWordBoundary());
+    default:  // code 0, 37, PlainGroupStart/End, anything above 43
+      pc_ = at + 1;
+      return Outcome::Continue;
+  }
+}
+
+int Matcher::Run() {
+  for (int i = 0; i < registerCount_; ++i) {
+    program_.startSlots[i] = kNone;
+    program_.endSlots[i] = kNone;
+    program_.groupStates[i] = 0;
+  }
+  cursor_ = position_;
+  pc_ = 0;
+  options_ = program_.options;
+  while (pc_ < codeLength_) {
+    if (--budget_.instructionsLeft < 0) return -2;
+    switch (Step()) {
+      case Outcome::Continue:
+        break;
+      case Outcome::Stop:
+        return -2;
+      case Outcome::Fail:
+        if (!Backtrack()) return stopped_ ? -2 : -1;
+        break;
+    }
+  }
+  return cursor_;
+}
+
+// Sizes the caller's registers and sets every entry to -1.
+bool PrepareRegisters(RegexRegisters& registers, int registerCount) {
+  const int wanted = registerCount > kMinRegisterEntries ? registerCount : kMinRegisterEntries;
+  registers.registerCount = registerCount;
+  if (registers.allocatedCount < wanted) {
+    const std::size_t bytes = static_cast<std::size_t>(wanted) * sizeof(int);
+    int* starts = static_cast<int*>(std::realloc(registers.startOffsets, bytes));
+    if (starts) registers.startOffsets = starts;
+    int* ends = static_cast<int*>(std::realloc(registers.endOffsets, bytes));
+    if (ends) registers.endOffsets = ends;
+    if (!starts || !ends) return false;
+    registers.allocatedCount = wanted;
+  }
+  for (int i = 0; i < registers.allocatedCount; ++i) {
+    registers.startOffsets[i] = -1;
+    registers.endOffsets[i] = -1;
+  }
+  return true;
+}
+
+void FillRegisters(const RegexProgram& program, int position, int end,
+                   RegexRegisters& registers) {
+  registers.startOffsets[0] = position;
+  registers.endOffsets[0] = end;
+  for (int i = 1; i < program.registerCount; ++i) {
+    if (program.endSlots[i] == kNone) continue;
+    registers.startOffsets[i] = program.startSlots[i];
+    registers.endOffsets[i] = program.endSlots[i];
+  }
+}
+
+}  // namespace
+
+void FreeRegisters(RegexRegisters& registers) {
+  if (registers.allocatedCount == 0) return;
+  std::free(registers.startOffsets);
+  std::free(registers.endOffsets);
+  // Cleared so that a second release or a later reuse is safe.
+  registers = RegexRegisters{};
+}
+
+int MatchRegex(RegexProgram& program, const char* subject, int size, int position,
+               RegexRegisters* registers, MatchBudget* budget) {
+  MatchBudget ownBudget;
+  MatchBudget& used = budget ? *budget : ownBudget;
+  if (registers && !PrepareRegisters(*registers, program.registerCount)) return -2;
+  if (!program.code || program.registerCount < 1 || !program.startSlots ||
+      !program.endSlots || !program.groupStates || size < 0 || position < 0 ||
+      position > size)
+    return -1;
+
+  Word inlineWords[kInlineStackWords];
+  const std::int64_t room =
+      static_cast<std::int64_t>(kInitialPoints) * (3 * program.registerCount + 4);
+  BacktrackStack stack(inlineWords, kInlineStackWords);
+  if (room > kInlineStackWords && !stack.StartOnHeap(room)) return -2;
+
+  Matcher matcher(program, reinterpret_cast<const std::uint8_t*>(subject), size, position,
+                  stack, used);
+  const int end = matcher.Run();
+  if (end < 0) return end;
+  if (registers) FillRegisters(program, position, end, *registers);
+  return end - position;
+}
+
+}  // namespace fromsel::regex

@@ -1,0 +1,208 @@
+// Searching: anchors, the required literal, the fastmap and the leading set
+// decide which positions are worth a MatchRegex attempt.
+#include "pattern/regex/search.h"
+
+#include <cstdint>
+
+namespace fromsel::regex {
+
+namespace {
+
+// The search works in 64 bits so that start + range never overflows.
+using Offset = std::int64_t;
+
+class SearchBytes {
+ public:
+  SearchBytes(const RegexProgram& program, const char* subject, int size)
+      : subject_(reinterpret_cast<const std::uint8_t*>(subject)),
+        size_(size),
+        table_((program.options & (IgnoreCase | FoldForSearch)) ? CaseTable() : nullptr) {}
+
+  std::uint8_t Raw(Offset i) const { return subject_[i]; }
+  std::uint8_t Mapped(Offset i) const { return Map(subject_[i]); }
+  std::uint8_t Map(std::uint8_t c) const { return table_ ? table_[c] : c; }
+  bool mapping() const { return table_ != nullptr; }
+  Offset size() const { return size_; }
+
+ private:
+  const std::uint8_t* subject_;
+  Offset size_;
+  const std::uint8_t* table_;
+};
+
+// Skip distance for subject byte c. A table built without folding (the
+// program had no IgnoreCase when compiled, but an inline (?i) later asked the
+// search to fold) holds the literal's letters in their written case only, so
+// both cases of the letter are consulted and the smaller distance wins: a
+// larger one would jump over a match.
+Offset SkipFor(const RegexProgram& program, const SearchBytes& bytes, std::uint8_t raw) {
+  const std::uint8_t c = bytes.Map(raw);
+  Offset skip = program.skipTable[c];
+  if (bytes.mapping() && !(program.options & IgnoreCase)) {
+    if (program.skipTable[raw] < skip) skip = program.skipTable[raw];
+    if (c >= 'a' && c <= 'z' && program.skipTable[c - 'a' + 'A'] < skip)
+      skip = program.skipTable[c - 'a' + 'A'];
+  }
+  return skip > 0 ? skip : 1;
+}
+
+// Offset of the required literal within subject[lo, size), or -1.
+Offset FindBySkipTable(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+  const std::uint8_t* literal = program.requiredLiteral + 1;
+  const Offset length = program.requiredLiteral[0];
+  if (length == 0) return 0;
+  const Offset window = bytes.size() - lo;
+  Offset candidateEnd = length - 1;
+  while (candidateEnd < window) {
+    Offset j = length - 1;
+    while (j >= 0 && bytes.Map(literal[j]) == bytes.Mapped(lo + candidateEnd - (length - 1 - j)))
+      --j;
+    if (j < 0) return candidateEnd - length + 1;
+    candidateEnd += SkipFor(program, bytes, bytes.Raw(lo + candidateEnd));
+  }
+  return -1;
+}
+
+// Whether the literal (escape pairs read as their byte) occurs at subject[at].
+bool LiteralAt(const std::uint8_t* literal, Offset length, const SearchBytes& bytes, Offset at) {
+  for (Offset i = 0; i < length; ++i, ++at) {
+    std::uint8_t want = literal[i];
+    if (want == LiteralEscape && i + 1 < length) want = literal[++i];
+    if (at >= bytes.size() || bytes.Map(want) != bytes.Mapped(at)) return false;
+  }
+  return true;
+}
+
+Offset FindByScan(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+  const std::uint8_t* literal = program.requiredLiteral + 1;
+  const Offset length = program.requiredLiteral[0];
+  if (length == 0) return 0;
+  const bool escaped = literal[0] == LiteralEscape && length > 1;
+  const std::uint8_t first = escaped ? literal[1] : literal[0];
+  for (Offset at = lo; at < bytes.size(); ++at) {
+    const bool hit = escaped ? bytes.Raw(at) == first : bytes.Mapped(at) == bytes.Map(first);
+    if (hit && LiteralAt(literal, length, bytes, at)) return at - lo;
+  }
+  return -1;
+}
+
+Offset FindRequiredLiteral(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+  if (!(program.options & NoSkipSearch) && program.skipTable)
+    return FindBySkipTable(program, bytes, lo);
+  return FindByScan(program, bytes, lo);
+}
+
+// Whether the leading set instruction accepts subject byte c.
+bool LeadingSetAccepts(const RegexProgram& program, const SearchBytes& bytes, Offset at) {
+  const std::uint8_t* set = program.leadingSet;
+  const bool inSet = ByteSetHas(set, bytes.Mapped(at));
+  return set[0] == ByteSet ? inSet : !inSet;
+}
+
+int Attempt(RegexProgram& program, const char* subject, int size, Offset at,
+            RegexRegisters* registers, MatchBudget& budget) {
+  return MatchRegex(program, subject, size, static_cast<int>(at), registers, &budget);
+}
+
+// Positions start, start-1, ..., start+range, for a negative range: no aids.
+int SearchBackwards(RegexProgram& program, const char* subject, int size, Offset start,
+                    Offset range, RegexRegisters* registers, MatchBudget& budget) {
+  const Offset last = start + range < 0 ? 0 : start + range;
+  for (Offset at = start; at >= last; --at) {
+    const int result = Attempt(program, subject, size, at, registers, budget);
+    if (result >= 0) return static_cast<int>(at);
+    if (result == -2) return -2;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int SearchRegex(RegexProgram& program, const char* subject, int size, int startArg, int rangeArg,
+                RegexRegisters* registers) {
+  MatchBudget budget;
+  Offset start = startArg;
+  Offset range = rangeArg;
+  if (start < 0 || start > size || !program.code) return -1;
+  if (program.fastmap && !program.fastmapValid) CompileFastmap(program);
+  if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
+
+  const SearchBytes bytes(program, subject, size);
+  bool anchored = false;
+  bool textStart = false;
+  if (program.codeLength > 0) {
+    switch (program.code[0]) {
+      case AtTextStart:
+        textStart = true;
+        break;
+      case AtLineStart:
+        anchored = true;
+        break;
+      case AtSearchStart: {
+        const int result = Attempt(program, subject, size, start, registers, budget);
+        return result >= 0 ? static_cast<int>(start) : result;
+      }
+      default:
+        break;
+    }
+  }
+  if (!textStart && (program.options & StartsWithDotRepeat)) {
+    if (program.options & SingleLine) textStart = true;
+    else anchored = true;
+  }
+  // Only position 0 can match a program tied to the text start.
+  if (textStart && range > 0) {
+    if (start > 0) return -1;
+    const int result = Attempt(program, subject, size, 0, registers, budget);
+    return result >= 0 ? 0 : result;
+  }
+
+  if (program.requiredLiteral) {
+    const Offset lo = start;  // range >= 0 here
+    const Offset found = FindRequiredLiteral(program, bytes, lo);
+    if (found < 0) return -1;
+    if (range > 0 && (program.options & StartsWithLiteral)) {
+      start += found;
+      range -= found;
+      if (range < 0) return -1;
+    }
+  }
+
+  const std::uint8_t* fastmap = program.fastmap;
+  for (;;) {
+    if (fastmap && start < size && program.canMatchEmpty != 1 && !(anchored && start == 0)) {
+      if (range > 0) {
+        while (range > 0 && start < size && !fastmap[bytes.Mapped(start)]) {
+          ++start;
+          --range;
+        }
+      } else if (!fastmap[bytes.Mapped(start)]) {
+        return -1;
+      }
+    }
+    if (start > size) return -1;
+    if ((anchored || program.canMatchEmpty == 0) && range > 0 && size > 0 && start == size)
+      return -1;
+    const int result = Attempt(program, subject, size, start, registers, budget);
+    if (result >= 0) return static_cast<int>(start);
+    if (result == -2) return -2;
+    if (range > 0) {
+      if (anchored && start < size && !(start > 0 && bytes.Raw(start - 1) == '\n')) {
+        while (range > 0 && start < size && bytes.Raw(start) != '\n') {
+          ++start;
+          --range;
+        }
+      } else if (fastmap && program.leadingSet) {
+        while (range > 0 && start < size && LeadingSetAccepts(program, bytes, start)) {
+          ++start;
+          --range;
+        }
+      }
+    }
+    if (range == 0) return -1;
+    ++start;
+    --range;
+  }
+}
+
+}  // namespace fromsel::regex
