@@ -1,0 +1,27 @@
+// Load-time setup of the plug-in: binding, the PlugIns directory and the
+// update-checker entry in the plug-in's own ini file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace fromsel {
+
+// Full path of a module's file ("" when unknown).
+std::string ModulePath(HMODULE module);
+
+// The plug-in's ini file name: the module file's name with its extension
+// replaced by ".ini" (added when it has none). The directory does not count.
+std::string IniFileNameFor(const std::string& modulePath);
+
+// Everything process attach does. Shows the failure message itself and
+// returns false when the load must be refused.
+bool AttachPlugin(HINSTANCE instance);
+
+void DetachPlugin();
+
+// Records the ini path computed at attach (read with PluginIniPath()).
+void SetPluginIniPath(const std::string& path);
+
+}  // namespace fromsel

@@ -1,0 +1,54 @@
+// The test host's stand-in for the mail client: a data folder on disk,
+// source messages from files, compose windows as header maps, and counters
+// of what the plug-in asked for. The exported BKA_ functions serve from it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fromsel::testhost {
+
+struct ComposeWindowState {
+  std::map<std::string, std::string> headers;  // name as given by the caller
+  std::vector<std::pair<std::string, std::string>> setCalls;  // in call order
+};
+
+struct HostState {
+  std::string dataFolder;     // Windows path ending in a backslash
+  std::string currentMailbox; // directory name plus one backslash
+  std::string currentFolder;  // relative to the data folder, ending in a backslash
+  std::string sourceFile;     // served for every message reference; empty: none
+
+  std::map<HWND, ComposeWindowState> composeWindows;
+  std::vector<std::string> sourceRequests;
+  std::vector<std::string> composeMailUrls;
+  std::set<void*> liveSources;  // texts handed out and not yet released
+  int sourcesAllocated = 0;
+  int sourcesReleased = 0;
+  int unknownReleases = 0;  // BKA_Free of a pointer this host never gave out
+
+  // A new compose window with the given "X-Becky-Ref" header.
+  HWND NewComposeWindow(const std::string& beckyRef);
+};
+
+HostState& State();
+
+// Prints one line of the host's report (stdout, flushed at once).
+void Report(const char* format, ...);
+
+// Control bytes of a text made visible for the one-line report.
+std::string Escaped(const std::string& text);
+
+// A path given on the command line as a Windows path (Unix paths map to Z:).
+std::string WindowsPath(const std::string& path);
+
+// The path with exactly one trailing backslash.
+std::string WithTrailingBackslash(std::string path);
+
+}  // namespace fromsel::testhost

@@ -1,0 +1,23 @@
+// Captures the message boxes shown on this thread (by the host or by the
+// plug-in it loaded): reports caption and text, then closes the box, so no
+// test ever waits for a person. Only works where windows are shown (Xvfb).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fromsel::testhost {
+
+struct CapturedMessage {
+  std::string caption;
+  std::string text;
+  bool topmost = false;  // system-modal boxes are topmost
+};
+
+// Installs the hook for the calling thread (idempotent).
+void StartMessageCapture();
+void StopMessageCapture();
+
+const std::vector<CapturedMessage>& CapturedMessages();
+
+}  // namespace fromsel::testhost
