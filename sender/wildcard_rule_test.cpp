@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pattern/wildcard/brace_expansion.h"
+#include "rules/address_rule.h"
+#include "sender/rule_match.h"
+
+namespace fromsel {
+namespace {
+
+AddressRule WildcardRule(const std::string& pattern) {
+  AddressRule rule;
+  rule.pattern = pattern;
+  return rule;
+}
+
+struct RuleCase {
+  const char* pattern;
+  const char* address;
+  bool matches;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) {
+  *os << "'" << c.pattern << "' vs '" << c.address << "'";
+}
+
+class WildcardRuleCases : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(WildcardRuleCases, MatchesWholeAddressIgnoringCase) {
+  AddressRule rule = WildcardRule(GetParam().pattern);
+  EXPECT_EQ(WildcardRuleMatches(rule, GetParam().address), GetParam().matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, WildcardRuleCases,
+    ::testing::Values(RuleCase{"*@{example.com,example.org}", "Me@Example.ORG", true},
+                      RuleCase{"*@{example.com,example.org}", "me@example.net", false},
+                      RuleCase{"*", "anyone@example.com", true},
+                      RuleCase{"*", ".dot@example.com", false},
+                      RuleCase{"me", "me@example.com", false},
+                      RuleCase{"{a,b", "{a,b", true},
+                      RuleCase{"", "", true}, RuleCase{"", "a", false}));
+
+TEST(WildcardRule, ExpandsOnlyOnce) {
+  AddressRule rule = WildcardRule("{a,b}@example.com");
+  EXPECT_TRUE(WildcardRuleMatches(rule, "b@example.com"));
+  ASSERT_EQ(rule.expandedPatterns, (std::vector<std::string>{"a@example.com", "b@example.com"}));
+  // A filled cache is used as it stands; the pattern is not read again.
+  rule.expandedPatterns = {"c@example.com"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(WildcardRuleMatches(rule, "a@example.com"));
+    EXPECT_TRUE(WildcardRuleMatches(rule, "C@example.com"));
+  }
+  EXPECT_EQ(rule.expandedPatterns, std::vector<std::string>{"c@example.com"});
+}
+
+TEST(WildcardRule, TooManyAlternativesNeverMatch) {
+  std::string pattern;
+  for (int i = 0; i < 13; ++i) pattern += "{a,b}";
+  AddressRule rule = WildcardRule(pattern);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(WildcardRuleMatches(rule, std::string(13, 'a')));
+    EXPECT_TRUE(rule.expandedPatterns.empty());
+  }
+}
+
+TEST(WildcardRule, LeavesTheRegistersAlone) {
+  int starts[2] = {3, 4};
+  int ends[2] = {5, 6};
+  RegexRegisters registers;
+  registers.allocatedCount = 2;
+  registers.registerCount = 2;
+  registers.startOffsets = starts;
+  registers.endOffsets = ends;
+  AddressRule rule = WildcardRule("*@example.com");
+  EXPECT_TRUE(RuleMatches(rule, "me@example.com", registers));
+  EXPECT_FALSE(RuleMatches(rule, "me@example.org", registers));
+  EXPECT_EQ(registers.allocatedCount, 2);
+  EXPECT_EQ(registers.registerCount, 2);
+  EXPECT_EQ(registers.startOffsets, starts);
+  EXPECT_EQ(registers.endOffsets, ends);
+  EXPECT_EQ(starts[0] + starts[1] + ends[0] + ends[1], 3 + 4 + 5 + 6);
+}
+
+}  // namespace
+}  // namespace fromsel
