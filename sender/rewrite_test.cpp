@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "pattern/regex/program.h"
 #include "rules/settings.h"
 
 namespace fromsel {
@@ -73,6 +74,7 @@ AddressRule Rule(const std::string& flags, const std::string& pattern, const std
 class RewriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    regex::InstallCaseTable();  // as at start: regular expressions ignore case
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string("fromsel-rewrite-") + test->test_suite_name() + "-" + test->name();
     for (char& c : name)

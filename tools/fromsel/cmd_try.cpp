@@ -1,9 +1,104 @@
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+
+#include "pattern/regex/program.h"
+#include "platform/platform.h"
+#include "rules/byte_string.h"
+#include "rules/settings.h"
+#include "sender/rewrite.h"
 #include "tools/fromsel/cli.h"
+#include "tools/fromsel/file_host.h"
 
 namespace fromsel::cli {
 
-int RunTry(Arguments&, Output&) {
-  throw CliError{ExitUsage, "try is not available yet"};
+namespace {
+
+// The compose window's reference to the message replied to, and the source
+// reference the plug-in forms from it.
+constexpr const char* kReference = "fromsel-try>1";
+constexpr const char* kSourceRef = "fromsel-try?00000001";
+
+bool IsFolder(std::string path) {
+  // The host's paths use backslashes; the file system here may not.
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
+std::string TrimSeparators(std::string path) {
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+std::string Lower(std::string text) {
+  ToLowerAnsi(text);
+  return text;
+}
+
+// The mailbox directory's name as the data folder lists it: exact, or else
+// the one entry equal but for case.
+std::string FindMailbox(const std::string& dataFolder, const std::string& name,
+                        const std::string& shownFolder) {
+  std::string found;
+  for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {
+    if (!entry.isDirectory) continue;
+    if (entry.name == name) return entry.name;
+    if (found.empty() && Lower(entry.name) == Lower(name)) found = entry.name;
+  }
+  if (found.empty()) throw CliError{ExitNoInput, "no mailbox " + name + " in " + shownFolder};
+  return found;
+}
+
+void PrintExplanation(const RewriteReport& report, std::ostream& out) {
+  if (report.ruleIndex == 0) {
+    out << report.stoppedBecause << '\n';
+    return;
+  }
+  out << "header: " << report.header << '\n'
+      << "address: " << report.address << '\n'
+      << "rule: " << report.ruleIndex << '\n'
+      << "pattern: " << report.pattern << '\n';
+}
+
+}  // namespace
+
+int RunTry(Arguments& args, Output& io) {
+  std::string data, mailbox, folder;
+  if (!args.TakeOption("--data", data)) throw CliError{ExitUsage, "try needs --data DIR"};
+  if (!args.TakeOption("--mailbox", mailbox)) throw CliError{ExitUsage, "try needs --mailbox NAME"};
+  args.TakeOption("--folder", folder);
+  const bool explain = args.TakeFlag("--explain");
+  const std::vector<std::string> positionals = args.Positionals(1, 1);
+  if (positionals[0].empty()) throw CliError{ExitUsage, "empty MESSAGE path"};
+  if (data.empty() || TrimSeparators(mailbox).empty())
+    throw CliError{ExitUsage, "try needs a non-empty --data DIR and --mailbox NAME"};
+
+  if (!IsFolder(data)) throw CliError{ExitNoInput, "cannot read folder " + data};
+  FileHost probe(data, mailbox, folder);
+  const std::string mailboxName = FindMailbox(probe.GetDataFolder(), TrimSeparators(mailbox), data);
+  FileHost host(data, mailboxName, folder);
+  if (!IsFolder(host.GetDataFolder() + host.GetCurrentFolder()))
+    throw CliError{ExitNoInput, "cannot read folder " + folder};
+  host.AddSource(kSourceRef, ReadInput(positionals[0], io.in));
+  host.SetComposeHeader("X-Becky-Ref", kReference);
+
+  // As at start: the case table for regular expressions, then a table of
+  // our own loaded from the data folder, which is only read.
+  regex::InstallCaseTable();
+  SettingsTable table;
+  LoadSettingsTableFrom(host.GetDataFolder(), table);
+  RewriteReport report;
+  int window = 0;
+  RewriteSenderWith(host, &window, table, &report);
+
+  if (explain) PrintExplanation(report, io.out);
+  if (host.HeadersSet().empty()) {
+    io.out << "unchanged\n";
+    return ExitNo;
+  }
+  for (const auto& [header, value] : host.HeadersSet()) io.out << header << ": " << value << '\n';
+  return ExitYes;
 }
 
 }  // namespace fromsel::cli

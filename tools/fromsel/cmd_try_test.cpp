@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tools/fromsel/cli.h"
+
+namespace fromsel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int code;
+  std::string out, err;
+};
+
+CliRun Fromsel(const std::vector<std::string>& argv, const std::string& input = "") {
+  std::ostringstream out, err;
+  std::istringstream in(input);
+  Output io{out, err, in};
+  const int code = RunCommandLine(argv, io);
+  return {code, out.str(), err.str()};
+}
+
+const std::string kExamples = std::string(FROMSEL_SOURCE_DIR) + "/examples/";
+
+std::string Message(const std::string& name) { return kExamples + "messages/" + name; }
+
+struct ExampleCase {
+  const char* name;
+  std::vector<std::string> argv;  // after "try --data DATA"
+  int code;
+  std::string out;
+};
+
+void PrintTo(const ExampleCase& c, std::ostream* os) { *os << c.name; }
+
+class TryExampleTest : public ::testing::TestWithParam<ExampleCase> {};
+
+TEST_P(TryExampleTest, PrintsTheHeadersSet) {
+  std::vector<std::string> argv = {"try", "--data", kExamples + "data"};
+  argv.insert(argv.end(), GetParam().argv.begin(), GetParam().argv.end());
+  const CliRun run = Fromsel(argv);
+  EXPECT_EQ(run.code, GetParam().code) << run.err;
+  EXPECT_EQ(run.out, GetParam().out);
+  EXPECT_EQ(run.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, TryExampleTest,
+    ::testing::Values(
+        ExampleCase{"BracesAndSender",
+                    {"--mailbox", "Work.mb", Message("sales-inquiry.eml")},
+                    0,
+                    "Sender: <sales@example.com>\nFrom: Example Corp Sales <sales@example.com>\n"},
+        ExampleCase{"RegexGroup",
+                    {"--mailbox", "Work.mb", Message("plus-address.eml")},
+                    0,
+                    "From: Jane Doe <jane.doe@example.com>\n"},
+        ExampleCase{"Verp",
+                    {"--mailbox", "Work.mb", "--folder", "Work.mb\\Inbox", Message("mailing-list.eml")},
+                    0,
+                    "Sender: <jane.doe-@example.com-@[]>\nFrom: Jane Doe <jane.doe@example.com>\n"},
+        ExampleCase{"WholeMatch",
+                    {"--mailbox", "work.MB", Message("press-alias.eml")},
+                    0,
+                    "From: Jane Doe (Example Corp) <PRESS@example.net>\n"},
+        ExampleCase{"FolderFromAddr",
+                    {"--mailbox", "Work.mb", "--folder", "Work.mb/Lists/", "--explain",
+                     Message("mailing-list.eml")},
+                    1,
+                    "folder has FromAddr\nunchanged\n"},
+        ExampleCase{"DeliveredTo",
+                    {"--explain", "--mailbox", "Home.mb", Message("bcc-delivered.eml")},
+                    0,
+                    "header: Delivered-To\naddress: john@home.example.net\nrule: 1\n"
+                    "pattern: (.+)@home\\.example\\.net\n"
+                    "From: John Smith <john@home.example.net>\n"},
+        ExampleCase{"GroupMember",
+                    {"--mailbox", "Home.mb", Message("group.eml")},
+                    0,
+                    "From: John Smith <john.smith@mail.example>\n"},
+        ExampleCase{"NoMatch",
+                    {"--mailbox", "Home.mb", "--explain", Message("sales-inquiry.eml")},
+                    1,
+                    "no recipient matched\nunchanged\n"}),
+    [](const ::testing::TestParamInfo<ExampleCase>& info) { return info.param.name; });
+
+class TryFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::temp_directory_path() / (std::string("fromsel-try-") + test->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "Plain.mb");
+    fs::create_directories(root_ / "Off.mb");
+    Write("Off.mb/fromsel.ini", ">Enable=0\n::*\t\tme@x\n");
+    Write("message.eml", "To: a@example.org\r\n\r\n");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(root_ / name, std::ios::binary) << text;
+  }
+  std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      std::ostringstream text;
+      if (entry.is_regular_file()) text << file.rdbuf();
+      files[entry.path().string()] = text.str();
+    }
+    return files;
+  }
+  CliRun Try(std::vector<std::string> args) {
+    std::vector<std::string> argv = {"try", "--data", root_.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Fromsel(argv);
+  }
+  std::string Path(const std::string& name) { return (root_ / name).string(); }
+
+  fs::path root_;
+};
+
+TEST_F(TryFolderTest, NeverWritesToTheDataFolder) {
+  const auto before = Snapshot();
+  EXPECT_EQ(Try({"--mailbox", "Plain.mb", Path("message.eml")}).out, "unchanged\n");
+  EXPECT_EQ(Try({"--mailbox", "Off.mb", "--explain", Path("message.eml")}).out,
+            "disabled\nunchanged\n");
+  EXPECT_EQ(Snapshot(), before);
+}
+
+struct ErrorCase {
+  const char* name;
+  std::vector<std::string> args;  // "@" stands for the temp folder
+  int code;
+};
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+
+class TryErrorTest : public TryFolderTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+TEST_P(TryErrorTest, FailsWithOneLine) {
+  std::vector<std::string> argv = {"try"};
+  for (const std::string& arg : GetParam().args)
+    argv.push_back(arg[0] == '@' ? root_.string() + arg.substr(1) : arg);
+  const CliRun run = Fromsel(argv);
+  EXPECT_EQ(run.code, GetParam().code);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("fromsel: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, TryErrorTest,
+    ::testing::Values(
+        ErrorCase{"NoData", {"--mailbox", "Plain.mb", "@/message.eml"}, 64},
+        ErrorCase{"NoMailbox", {"--data", "@", "@/message.eml"}, 64},
+        ErrorCase{"NoMessage", {"--data", "@", "--mailbox", "Plain.mb"}, 64},
+        ErrorCase{"UnknownOption", {"--data", "@", "--mailbox", "Plain.mb", "--x", "@/message.eml"}, 64},
+        ErrorCase{"TwoMessages", {"--data", "@", "--mailbox", "Plain.mb", "@/message.eml", "@/m"}, 64},
+        ErrorCase{"MissingData", {"--data", "@/nowhere", "--mailbox", "Plain.mb", "@/message.eml"}, 66},
+        ErrorCase{"DataIsAFile", {"--data", "@/message.eml", "--mailbox", "Plain.mb", "@/message.eml"}, 66},
+        ErrorCase{"UnknownMailbox", {"--data", "@", "--mailbox", "Gone.mb", "@/message.eml"}, 66},
+        ErrorCase{"MissingFolder",
+                  {"--data", "@", "--mailbox", "Plain.mb", "--folder", "Plain.mb\\Nope", "@/message.eml"}, 66},
+        ErrorCase{"MissingMessage", {"--data", "@", "--mailbox", "Plain.mb", "@/none.eml"}, 66}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
+
+struct AddressesCase {
+  const char* name;
+  std::string message;
+  int code;
+  std::string out;
+};
+
+void PrintTo(const AddressesCase& c, std::ostream* os) { *os << c.name; }
+
+class AddressesTest : public ::testing::TestWithParam<AddressesCase> {};
+
+TEST_P(AddressesTest, PrintsCandidatesInOfferOrder) {
+  const CliRun run = Fromsel({"addresses"}, GetParam().message);
+  EXPECT_EQ(run.code, GetParam().code);
+  EXPECT_EQ(run.out, GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, AddressesTest,
+    ::testing::Values(
+        AddressesCase{"ToCcDeliveredTo",
+                      "Delivered-To: <me@x>\r\nCc: c@x\r\nTo: a@x, g: b@x;\r\n\r\n", 0,
+                      "To\ta@x\nTo\tb@x\nCc\tc@x\nDelivered-To\t<me@x>\n"},
+        AddressesCase{"EmptyDeliveredToShown", "Delivered-To:\r\n\r\n", 0, "Delivered-To\t\n"},
+        AddressesCase{"NothingFound", "To: undisclosed-recipients:;\r\n\r\n", 1, ""},
+        AddressesCase{"EmptyInput", "", 1, ""}),
+    [](const ::testing::TestParamInfo<AddressesCase>& info) { return info.param.name; });
+
+TEST(Addresses, ReadsAFileAndReportsAMissingOne) {
+  EXPECT_EQ(Fromsel({"addresses", Message("group.eml")}).out,
+            "To\tjohn.smith@mail.example\nTo\tmary@post.example\n");
+  EXPECT_EQ(Fromsel({"addresses", Message("no-such.eml")}).code, 66);
+  EXPECT_EQ(Fromsel({"addresses", "a", "b"}).code, 64);
+}
+
+}  // namespace
+}  // namespace fromsel::cli
