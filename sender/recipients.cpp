@@ -162,9 +162,10 @@ bool MatchAddressTokens(TokenIterator begin, TokenIterator end, const AddressCon
       break;
     }
   }
-  if (first == last) return false;
   std::string address;
   for (TokenIterator it = first; it != last; ++it) address += *it;
+  // Empty quoted strings join to nothing: that is no address either.
+  if (address.empty()) return false;
   return consumer(address);
 }
 

@@ -50,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         CandidateCase{"MissingCloseAngle", "To: Name <me@x.org", {"me@x.org"}},
         CandidateCase{"FirstAngleOnly", "To: <a@x> <b@y>", {"a@x"}},
         CandidateCase{"EmptyAngle", "To: Nobody <>, b@y", {"b@y"}},
+        CandidateCase{"EmptyQuotedIsNoAddress", "To: \"\", <\"\">, b@y", {"b@y"}},
         CandidateCase{"UnterminatedQuote", "To: \"open, a@x", {"open, a@x"}},
         CandidateCase{"UnterminatedComment", "To: a@x (note, b@y", {"a@x"}},
         CandidateCase{"CommentsDoNotNest", "To: (a (b) c@x) d@y", {"c@x)d@y"}},
