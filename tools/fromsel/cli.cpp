@@ -1,10 +1,12 @@
 #include "tools/fromsel/cli.h"
 
 #include <algorithm>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
+#include <system_error>
 
 namespace fromsel::cli {
 
@@ -23,6 +25,8 @@ bool Arguments::TakeOption(const std::string& name, std::string& value) {
   if (it + 1 == args_.end()) throw CliError{ExitUsage, "option " + name + " needs a value"};
   value = *(it + 1);
   args_.erase(it, it + 2);
+  if (std::find(args_.begin(), args_.end(), name) != args_.end())
+    throw CliError{ExitUsage, "option " + name + " given more than once"};
   return true;
 }
 
@@ -82,17 +86,44 @@ std::string DecodeHex(const std::string& text) {
   return bytes;
 }
 
+namespace {
+
+std::string TooLarge(const std::string& what) {
+  return what + " is larger than " + std::to_string(MaxInputBytes >> 20) + " MiB";
+}
+
+// Reads to the end, but never more than one byte past the limit, so that a
+// device or a pipe without end cannot exhaust memory.
+std::string ReadLimited(std::istream& in, const std::string& what) {
+  // One read at a time of this size: few calls, and small enough for the stack.
+  constexpr std::size_t kChunkBytes = 1 << 16;
+  std::string text;
+  char chunk[kChunkBytes];
+  while (in) {
+    in.read(chunk, kChunkBytes);
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > MaxInputBytes) throw CliError{ExitNoInput, TooLarge(what)};
+  }
+  if (in.bad()) throw CliError{ExitNoInput, "cannot read " + what};
+  return text;
+}
+
+}  // namespace
+
 std::string ReadInput(const std::string& path, std::istream& in) {
-  if (path.empty()) {
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+  if (path.empty()) return ReadLimited(in, "standard input");
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) throw CliError{ExitNoInput, "cannot read " + path};
+  if (std::filesystem::is_directory(status))
+    throw CliError{ExitNoInput, "cannot read " + path + ": it is a folder"};
+  if (std::filesystem::is_regular_file(status)) {
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > MaxInputBytes) throw CliError{ExitNoInput, TooLarge(path)};
   }
   std::ifstream file(path, std::ios::binary);
   if (!file) throw CliError{ExitNoInput, "cannot read " + path};
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) throw CliError{ExitNoInput, "cannot read " + path};
-  return text;
+  return ReadLimited(file, path);
 }
 
 namespace {
@@ -137,7 +168,7 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
   }
   try {
     Arguments arguments(args, hex);
-    if (arguments.TakeFlag("--hex")) arguments = Arguments(arguments.Positionals(0, SIZE_MAX), true);
+    if (arguments.TakeFlag("--hex")) arguments.EnableHex();
     return command->run(arguments, io);
   } catch (const CliError& error) {
     io.err << "fromsel: " << error.reason << "\n";
@@ -145,6 +176,9 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
   } catch (const std::bad_alloc&) {
     io.err << "fromsel: out of memory\n";
     return ExitNoInput;
+  } catch (const std::exception& error) {
+    io.err << "fromsel: internal error: " << error.what() << "\n";
+    return ExitInternal;
   }
 }
 

@@ -2,6 +2,7 @@
 // output. Every command is a function from its arguments to an exit code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -14,7 +15,13 @@ enum ExitCode : int {
   ExitNo = 1,
   ExitUsage = 64,
   ExitNoInput = 66,
+  ExitInternal = 70,     // a fault of fromsel itself; never expected
+  ExitCannotWrite = 74,  // the output could not be written
 };
+
+// Largest input read whole (a message or a settings file): far above any
+// real message, small enough that a wrong file fails quickly.
+inline constexpr std::size_t MaxInputBytes = std::size_t{256} << 20;
 
 // A usage or input error: printed as one line "fromsel: REASON" on stderr.
 struct CliError {
@@ -36,6 +43,7 @@ class Arguments {
   // Removes a flag; true when it was present.
   bool TakeFlag(const std::string& name);
   // Removes an option with a value ("--options N"); false when absent.
+  // Giving the same option twice is a usage error.
   bool TakeOption(const std::string& name, std::string& value);
   // A number option: decimal or 0x hexadecimal; the default when absent.
   std::int64_t TakeNumber(const std::string& name, std::int64_t defaultValue);
@@ -45,6 +53,7 @@ class Arguments {
   // A positional that is raw bytes (PATTERN, SUBJECT, ...): decoded when --hex.
   std::string Bytes(const std::string& arg) const;
   bool hex() const { return hex_; }
+  void EnableHex() { hex_ = true; }
 
  private:
   std::vector<std::string> args_;
@@ -54,7 +63,8 @@ class Arguments {
 std::int64_t ParseNumber(const std::string& text, const std::string& what);
 std::string DecodeHex(const std::string& text);
 
-// Reads a file, or all of `in` when `path` is empty. Throws CliError 66.
+// Reads a file, or all of `in` when `path` is empty. Throws CliError 66 when
+// it cannot be read, is a folder or holds more than MaxInputBytes.
 std::string ReadInput(const std::string& path, std::istream& in);
 
 struct Command {

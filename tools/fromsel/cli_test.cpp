@@ -2,58 +2,110 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <filesystem>
+
+#include "platform/test_folder.h"
+#include "tools/fromsel/run_fromsel_test.h"
 
 namespace fromsel::cli {
 namespace {
 
-struct Run {
+using Argv = std::vector<std::string>;
+
+struct ErrorCase {
+  Argv argv;
   int code;
-  std::string out, err;
+  const char* reasonPart;
 };
 
-Run RunFromsel(const std::vector<std::string>& argv, const std::string& input = "") {
-  std::ostringstream out, err;
-  std::istringstream in(input);
-  Output io{out, err, in};
-  const int code = RunCommandLine(argv, io);
-  return {code, out.str(), err.str()};
-}
-
-TEST(Cli, UsageErrorsGiveOneLineAnd64) {
-  for (const auto& argv : std::vector<std::vector<std::string>>{
-           {}, {"nonsense"}, {"settings", "--bogus"}, {"settings", "a", "b"}}) {
-    const Run run = RunFromsel(argv);
-    EXPECT_EQ(run.code, ExitUsage);
-    EXPECT_EQ(run.err.rfind("fromsel: ", 0), 0u) << run.err;
-    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
-    EXPECT_TRUE(run.out.empty());
+TEST(Cli, BadCommandLinesGiveOneLineAndTheirCode) {
+  const ErrorCase cases[] = {
+      {{}, ExitUsage, "missing command"},
+      {{"nonsense"}, ExitUsage, "unknown command nonsense"},
+      {{"--hex"}, ExitUsage, "missing command"},
+      {{"settings", "--bogus"}, ExitUsage, "unknown option --bogus"},
+      {{"settings", "a", "b"}, ExitUsage, "too many arguments"},
+      {{"expand"}, ExitUsage, "missing argument"},
+      {{"wildcard", "--flags"}, ExitUsage, "needs a value"},
+      {{"wildcard", "--flags", "12x", "a", "a"}, ExitUsage, "malformed number"},
+      {{"wildcard", "--flags", "0x", "a", "a"}, ExitUsage, "malformed number"},
+      {{"wildcard", "--flags", "99999999999999999999", "a", "a"}, ExitUsage, "too large"},
+      {{"wildcard", "--flags", "1", "--flags", "2", "a", "a"}, ExitUsage, "more than once"},
+      {{"wildcard", "--hex", "2", "61"}, ExitUsage, "malformed hexadecimal"},
+      {{"wildcard", "--hex", "zz", "61"}, ExitUsage, "malformed hexadecimal"},
+      {{"check"}, ExitUsage, "--data"},
+      {{"check", "--data", "x", "extra"}, ExitUsage, "too many arguments"},
+      {{"settings", "/nonexistent/dir/fromsel.ini"}, ExitNoInput, "cannot read"},
+  };
+  for (const ErrorCase& c : cases) {
+    const CliRun run = RunFromsel(c.argv);
+    EXPECT_EQ(run.code, c.code) << run.err;
+    EXPECT_TRUE(IsOneErrorLine(run)) << run.out << run.err;
+    EXPECT_NE(run.err.find(c.reasonPart), std::string::npos) << run.err;
   }
 }
 
-TEST(Cli, HelpListsEveryCommand) {
-  const Run run = RunFromsel({"help"});
+TEST(Cli, HelpListsEveryCommandAndEachCommandHasItsOwn) {
+  const CliRun run = RunFromsel({"help"});
   EXPECT_EQ(run.code, ExitYes);
-  for (const Command& command : Commands()) EXPECT_NE(run.out.find(command.usage), std::string::npos);
-  EXPECT_EQ(RunFromsel({"settings", "--help"}).code, ExitYes);
+  for (const Command& command : Commands()) {
+    EXPECT_NE(run.out.find(command.usage), std::string::npos);
+    const CliRun own = RunFromsel({command.name, "--help"});
+    EXPECT_EQ(own.code, ExitYes) << command.name;
+    EXPECT_EQ(own.out.rfind(std::string("usage: ") + command.usage, 0), 0u) << own.out;
+  }
+}
+
+// --hex is accepted before the command and among the command's options,
+// and the options after it are still read as options.
+TEST(Cli, HexWorksInEveryPosition) {
+  for (const Argv& argv : {Argv{"--hex", "wildcard", "2a", "7a7a"},
+                           Argv{"wildcard", "--hex", "2a", "7a7a"},
+                           Argv{"wildcard", "--hex", "--flags", "0", "2a", "7a7a"},
+                           Argv{"wildcard", "--flags", "0x0", "2a7a", "7A7A", "--hex"}}) {
+    const CliRun run = RunFromsel(argv);
+    EXPECT_EQ(run.code, ExitYes) << run.err;
+    EXPECT_EQ(run.out, "match\n");
+  }
+}
+
+TEST(Cli, NumbersAreDecimalOrHex) {
+  EXPECT_EQ(ParseNumber("12", "n"), 12);
+  EXPECT_EQ(ParseNumber("0x1F", "n"), 31);
+  EXPECT_EQ(ParseNumber("0", "n"), 0);
+  EXPECT_EQ(DecodeHex("00ff41"), std::string("\0\xff" "A", 3));
+}
+
+TEST(Cli, InputThatIsNotAReadableFile) {
+  testing::TestFolder folder;
+  folder.MakeDirectory("sub");
+  const std::string asFolder = (folder.path() / "sub").string();
+  CliRun run = RunFromsel({"settings", asFolder});
+  EXPECT_EQ(run.code, ExitNoInput);
+  EXPECT_TRUE(IsOneErrorLine(run)) << run.err;
+  EXPECT_NE(run.err.find("folder"), std::string::npos);
+
+  // A sparse file over the limit is refused from its size, before reading.
+  const std::filesystem::path huge = folder.path() / "huge.eml";
+  folder.WriteFile("huge.eml", "");
+  std::filesystem::resize_file(huge, MaxInputBytes + 1);
+  run = RunFromsel({"addresses", huge.string()});
+  EXPECT_EQ(run.code, ExitNoInput);
+  EXPECT_TRUE(IsOneErrorLine(run)) << run.err;
+  EXPECT_NE(run.err.find("larger than 256 MiB"), std::string::npos);
 }
 
 TEST(Cli, SettingsNormalisesAsThePluginSaves) {
-  const Run run = RunFromsel(
+  const CliRun run = RunFromsel(
       {"settings"}, ">ENABLE = 1\r\n\r\n#bare\r\n:vr:(.+)@x\tMe\t\\1@y\tdropped\r\n\n::a\r\n");
   EXPECT_EQ(run.code, ExitYes);
   EXPECT_EQ(run.out,
             ">Enable=1\n>Delivered-To=0\n::\t\t\n::#bare\t\t\n:RV:(.+)@x\tMe\t\\1@y\n::a\t\t\n");
 }
 
-TEST(Cli, SettingsFileThatCannotBeRead) {
-  const Run run = RunFromsel({"settings", "/nonexistent/dir/fromsel.ini"});
-  EXPECT_EQ(run.code, ExitNoInput);
-  EXPECT_NE(run.err.find("cannot read"), std::string::npos);
-}
-
 TEST(Cli, ShippedExampleNormalises) {
-  const Run run = RunFromsel({"settings", FROMSEL_SOURCE_DIR "/examples/hand-edited-fromsel.ini"});
+  const CliRun run =
+      RunFromsel({"settings", FROMSEL_SOURCE_DIR "/examples/hand-edited-fromsel.ini"});
   EXPECT_EQ(run.code, ExitYes);
   EXPECT_EQ(run.out.rfind(">Enable=1\n>Delivered-To=0\n", 0), 0u);
 }
