@@ -62,9 +62,6 @@ void AppendSet(std::string& out, const std::uint8_t* at) {
     AppendByte(out, static_cast<std::uint8_t>(c), "]\\-^");
     if (last - c >= 2) out += '-';
     if (last > c) AppendByte(out, static_cast<std::uint8_t>(last), "]\\-^");
-    if (last - c == 1) {
-      // two members: both already written when last == c + 1
-    }
     c = last + 1;
   }
   out += "] L=";
