@@ -206,41 +206,36 @@ int Match(const Byte* pattern, const Byte* subject, int options) {
   }
 }
 
-// Patterns without '?', '[', escapes and with stars only at the front (the
-// common "*@example.com") are compared directly; the results are those of
-// the general matcher. Not used under WildcardPathName.
-enum class Shape { Literal, StarLiteral, General };
-
-Shape ShapeOf(const Byte* pattern, int options, const Byte** literal) {
+// Patterns of the common shape "*@example.com": stars, then a literal
+// without '?', '[', '*' or escapes. Without WildcardPathName such a pattern
+// matches exactly the subjects that end in the literal, unless a protected
+// period stops the star. Plain literals need no shortcut: the general
+// matcher stops at their first mismatch. `literalSize` is set when true.
+bool IsStarLiteral(const Byte* pattern, int options, const Byte** literal,
+                   std::size_t* literalSize) {
   const Byte* p = pattern;
   while (*p == '*') ++p;
-  *literal = p;
   const bool noEscape = (options & WildcardNoEscape) != 0;
-  for (const Byte* q = p; *q; ++q) {
-    if (*q == '*' || *q == '?' || *q == '[' || (*q == '\\' && !noEscape)) return Shape::General;
+  const Byte* q = p;
+  for (; *q; ++q) {
+    if (*q == '*' || *q == '?' || *q == '[' || (*q == '\\' && !noEscape)) return false;
   }
-  return p == pattern ? Shape::Literal : Shape::StarLiteral;
-}
-
-bool FoldedEqual(const Byte* a, const Byte* b, std::size_t size, const Byte* fold) {
-  for (std::size_t i = 0; i < size; ++i) {
-    if (fold[a[i]] != fold[b[i]]) return false;
-  }
+  *literal = p;
+  *literalSize = static_cast<std::size_t>(q - p);
   return true;
 }
 
-int MatchShaped(Shape shape, const Byte* literal, const Byte* subject, int options) {
-  const Byte* fold = FoldFor(options);
-  const std::size_t literalSize = std::strlen(reinterpret_cast<const char*>(literal));
-  const std::size_t subjectSize = std::strlen(reinterpret_cast<const char*>(subject));
-  if (shape == Shape::Literal) {
-    return literalSize == subjectSize && FoldedEqual(literal, subject, literalSize, fold) ? kMatch
-                                                                                          : kNoMatch;
-  }
+int MatchStarLiteral(const Byte* literal, std::size_t literalSize, const Byte* subject,
+                     int options) {
   if ((options & WildcardLeadingPeriod) && subject[0] == '.') return kNoMatch;
+  const std::size_t subjectSize = std::strlen(reinterpret_cast<const char*>(subject));
   if (literalSize > subjectSize) return kNoMatch;
-  return FoldedEqual(literal, subject + (subjectSize - literalSize), literalSize, fold) ? kMatch
-                                                                                       : kNoMatch;
+  const Byte* fold = FoldFor(options);
+  const Byte* tail = subject + (subjectSize - literalSize);
+  for (std::size_t i = 0; i < literalSize; ++i) {
+    if (fold[literal[i]] != fold[tail[i]]) return kNoMatch;
+  }
+  return kMatch;
 }
 
 }  // namespace
@@ -248,10 +243,11 @@ int MatchShaped(Shape shape, const Byte* literal, const Byte* subject, int optio
 int WildcardMatch(const char* pattern, const char* subject, int options) {
   const Byte* p = reinterpret_cast<const Byte*>(pattern);
   const Byte* s = reinterpret_cast<const Byte*>(subject);
-  if (!(options & WildcardPathName)) {
+  if (*p == '*' && !(options & WildcardPathName)) {
     const Byte* literal = nullptr;
-    const Shape shape = ShapeOf(p, options, &literal);
-    if (shape != Shape::General) return MatchShaped(shape, literal, s, options);
+    std::size_t literalSize = 0;
+    if (IsStarLiteral(p, options, &literal, &literalSize))
+      return MatchStarLiteral(literal, literalSize, s, options);
   }
   return Match(p, s, options);
 }

@@ -15,7 +15,7 @@ enum WildcardOption : int {
 // 0 when the whole subject matches the whole pattern, 1 otherwise.
 int WildcardMatch(const char* pattern, const char* subject, int options);
 
-// WildcardMatch without the shortcut for plain literal and star-literal
+// WildcardMatch without the shortcut for star-literal
 // patterns; the two always agree (tests compare them).
 int WildcardMatchGeneral(const char* pattern, const char* subject, int options);
 
