@@ -37,6 +37,13 @@ constexpr Word kNone = -1;
 
 enum class Outcome { Continue, Fail, Stop };
 
+// What happens to the counter changes logged with a point that is dropped.
+enum class LogFate {
+  Restore,      // put the counters back
+  KeepPending,  // keep them as logged after the new top point
+  Drop,         // keep the counters as they are and forget the log
+};
+
 class BacktrackStack {
  public:
   BacktrackStack(Word* inlineWords, std::int64_t capacity)
@@ -140,7 +147,7 @@ class Matcher {
   bool LogCounter(int fieldOffset);
   Word PointSize(std::int64_t top) const;
   void RestoreLog(std::int64_t from, Word count);
-  void RemoveTopPoint(bool restoreCounters);
+  void RemoveTopPoint(LogFate fate);
   bool TopSubjectIs(int cursor) const {
     return pointTop_ > 0 && stack_[pointTop_ - 2] == cursor;
   }
@@ -152,6 +159,7 @@ class Matcher {
   bool JumpTo(int fieldOffset);
   Outcome ExecGoto(int at);
   Outcome ExecGreedyLoopEnd(int at);
+  Outcome CountedBackJump(int at);
   Outcome ExecPopBacktrackAndGoto(int at);
   Outcome ExecPushMarker(int at);
   Outcome ExecLiteralRun(int at);
@@ -234,19 +242,18 @@ void Matcher::RestoreLog(std::int64_t from, Word count) {
   }
 }
 
-// Drops the top point. Its logged counter changes are put back, or else kept
-// as changes logged after the new top point, so a later backtrack past it
-// still undoes them. Changes logged above the dropped point stay pending.
-void Matcher::RemoveTopPoint(bool restoreCounters) {
+// Drops the top point; `fate` says what becomes of its logged counter
+// changes. Changes logged above the dropped point stay pending.
+void Matcher::RemoveTopPoint(LogFate fate) {
   const std::int64_t top = pointTop_;
   const std::int64_t start = top - PointSize(top);
   const Word k = stack_[top - 4];
   const Word enclosed = stack_[top - 4 - 3 * k - 1];
   const std::int64_t pendingWords = stack_.size - top;
   std::int64_t keep = start;
-  if (restoreCounters) {
+  if (fate == LogFate::Restore) {
     RestoreLog(start, enclosed);
-  } else {
+  } else if (fate == LogFate::KeepPending) {
     keep = start + 2 * static_cast<std::int64_t>(enclosed);
     logCount_ += enclosed;
   }
@@ -282,7 +289,7 @@ bool Matcher::Backtrack() {
     const std::int64_t top = pointTop_;
     const Word resume = stack_[top - 3];
     if (resume == kNone) {
-      RemoveTopPoint(true);
+      RemoveTopPoint(LogFate::Restore);
       stack_.size = pointTop_;
       logCount_ = 0;
       continue;
@@ -325,6 +332,14 @@ bool Matcher::JumpTo(int fieldOffset) {
 Outcome Matcher::ExecGoto(int at) {
   if (!Has(at, 3)) return Outcome::Fail;
   if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
+  return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
+}
+
+// The back jump of a counted repeat. Its count bounds the passes, so it
+// needs no test for a pass that consumed nothing; that test (the top point
+// at the cursor) would also see the point a lazy loop in the body has just
+// left at the cursor and reject a sound pass: (..+?){2,} against "bacaa".
+Outcome Matcher::CountedBackJump(int at) {
   return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
 }
 
@@ -373,14 +388,15 @@ Outcome Matcher::ExecGreedyLoopEnd(int at) {
 Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
   if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
   if (TopSubjectIs(cursor_)) {
-    // An iteration that consumed nothing leaves the loop.
-    const Word resume = stack_[pointTop_ - 3];
-    RemoveTopPoint(true);
-    if (resume < 0 || resume > codeLength_) return Outcome::Fail;
-    pc_ = resume;
-    return Outcome::Continue;
+    // The loop is left at its exit, the target of its PushBacktrack. The top
+    // point is that PushBacktrack's own one unless the body left a point (an
+    // alternation's): resuming there would re-enter the body instead.
+    RemoveTopPoint(LogFate::Restore);
+    const int loopStart = Target(at + 1);
+    if (!Has(loopStart, 3) || code_[loopStart] != PushBacktrack) return Outcome::Fail;
+    return JumpTo(loopStart + 1) ? Outcome::Continue : Outcome::Fail;
   }
-  RemoveTopPoint(true);
+  RemoveTopPoint(LogFate::Restore);
   return ExecGoto(at);
 }
 
@@ -392,7 +408,11 @@ Outcome Matcher::ExecPushMarker(int at) {
     else if (op == PlainGroupEnd) p += 1;
     else break;
   }
-  if (p < codeLength_ && code_[p] == Goto) {
+  // Only a forward Goto (an alternative's exit) makes the marker useless. A
+  // backward one is a greedy loop's rewritten back jump, which the first
+  // match still saw as GreedyLoopEnd: the marker stays, so every match
+  // behaves like the first.
+  if (p + 3 <= codeLength_ && code_[p] == Goto && ReadDisp16(code_ + p + 1) > 0) {
     code_[at] = NoOperation;
   } else if (!PushPoint(kNone, kNone)) {
     return Outcome::Stop;
@@ -480,7 +500,7 @@ Outcome Matcher::ExecAssertionEnd(int slotAt, bool restoreCursor) {
   pointTop_ = depth;
   logCount_ = 0;
   if (restoreCursor) cursor_ = stack_[depth - 2];
-  RemoveTopPoint(false);
+  RemoveTopPoint(LogFate::KeepPending);
   return Outcome::Continue;
 }
 
@@ -561,11 +581,14 @@ Outcome Matcher::Step() {
       }
       if (!LogCounter(at + 3)) return Outcome::Stop;
       WriteU16(code_ + at + 3, static_cast<std::uint16_t>(ReadU16(code_ + at + 3) - 1));
-      return ExecGoto(at);
+      return CountedBackJump(at);
     case SetCounter: {
       if (!Has(at, 5)) return Outcome::Fail;
       const int field = Target(at + 1);
       if (!Has(field, 2)) return Outcome::Fail;
+      // Logged, so that backtracking into an earlier pass of an enclosing
+      // repeat finds the counts that pass had, not the re-initialised ones.
+      if (!LogCounter(field)) return Outcome::Stop;
       WriteU16(code_ + field, ReadU16(code_ + at + 3));
       pc_ = at + 5;
       return Outcome::Continue;
@@ -576,7 +599,7 @@ Outcome Matcher::Step() {
       return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
     case LazyLoopEnd:
       if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
-      RemoveTopPoint(true);
+      RemoveTopPoint(LogFate::Restore);
       if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
       if (!PushPoint(Target(at + 1), cursor_)) return Outcome::Stop;
       pc_ = at + 3;
@@ -591,9 +614,11 @@ Outcome Matcher::Step() {
       WriteU16(code_ + at + 3, static_cast<std::uint16_t>(count - 1));
       const int repeatStart = Target(at + 1);
       if (!Has(repeatStart, 5)) return Outcome::Fail;
-      if (ReadU16(code_ + repeatStart + 3) > 0) return ExecGoto(at);
+      if (ReadU16(code_ + repeatStart + 3) > 0) return CountedBackJump(at);
       if (pointTop_ == 0) return Outcome::Fail;
-      RemoveTopPoint(true);
+      // The counts logged with the dropped point stay as they are: resuming
+      // at the repeat start must see its compulsory passes as done.
+      RemoveTopPoint(LogFate::Drop);
       if (!PushPoint(repeatStart, cursor_)) return Outcome::Stop;
       pc_ = at + 5;
       return Outcome::Continue;
