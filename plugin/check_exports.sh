@@ -10,21 +10,34 @@ fi
 objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump)
 table=$("$objdump" -p "$dll") || { echo "FAIL: cannot read $dll"; exit 1; }
 
-# Lines of the name-pointer table look like "\t[   0] +base[   1] 0000 BKC_OnStart".
+# The "[Ordinal/Name Pointer] Table" lists "[ INDEX] NAME", INDEX counted
+# from the "Ordinal Base"; older binutils print "[ I] +base[ ORDINAL] HINT NAME".
+exports=$(echo "$table" | awk '
+  /^Ordinal Base/ { base = $NF }
+  /\[Ordinal\/Name Pointer\] Table/ { inNames = 1; next }
+  inNames && /^[ \t]*$/ { inNames = 0 }
+  inNames {
+    if (match($0, /\+base\[ *[0-9]+\]/)) {
+      ordinal = substr($0, RSTART + 6, RLENGTH - 7) + 0
+    } else if (match($0, /\[ *[0-9]+\]/)) {
+      ordinal = substr($0, RSTART + 1, RLENGTH - 2) + base
+    } else next
+    print ordinal ":" $NF
+  }')
+
 fail=0
 for entry in 1:BKC_OnStart 2:BKC_OnExit 7:BKC_OnOpenCompose 14:BKC_OnPlugInSetup 15:BKC_OnPlugInInfo; do
-  ordinal=${entry%%:*}
-  name=${entry#*:}
-  if echo "$table" | grep -Eq "\+base\[ *${ordinal}\] +[0-9a-f]+ +${name}\$"; then
-    echo "ok: ${name} @${ordinal}"
+  if echo "$exports" | grep -qx "$entry"; then
+    echo "ok: ${entry#*:} @${entry%%:*}"
   else
-    echo "FAIL: ${name} is not exported by name at ordinal ${ordinal}"
+    echo "FAIL: ${entry#*:} is not exported by name at ordinal ${entry%%:*}"
     fail=1
   fi
 done
-count=$(echo "$table" | grep -Ec '\+base\[ *[0-9]+\]')
+count=$(echo "$exports" | grep -c .)
 if [ "$count" -ne 5 ]; then
-  echo "FAIL: ${count} exports, expected exactly 5"
+  echo "FAIL: ${count} named exports, expected exactly 5:"
+  echo "$exports"
   fail=1
 fi
 exit $fail

@@ -5,7 +5,12 @@
 //   --mailbox NAME   current mailbox directory, e.g. Work.mb
 //   --folder PATH    current folder relative to DIR (default: NAME\)
 //   --source FILE    raw message served for every BKA_GetSource ("" for none)
+//   --cancel-dialogs 1   cancel every dialog box other than a message box
 // `testhost.exe help` lists the scenarios.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -29,6 +34,8 @@ void ApplyHostOption(const std::string& key, const std::string& value, ScenarioC
     if (context.options.count("folder") == 0) state.currentFolder = value + "\\";
   } else if (key == "folder") {
     state.currentFolder = WithTrailingBackslash(value);
+  } else if (key == "cancel-dialogs") {
+    SetCancelOtherDialogs(value == "1");
   } else if (key == "source") {
     state.sourceFile = value.empty() ? value : WindowsPath(value);
   }
@@ -44,6 +51,8 @@ void PrintHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The report is read by tests: plain LF line ends.
+  _setmode(_fileno(stdout), _O_BINARY);
   StartMessageCapture();
   ScenarioContext context;
   bool allPassed = true;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "plugin/testhost/host_state.h"
 
 namespace fromsel::testhost {
@@ -14,6 +16,8 @@ constexpr int kClassNameSize = 64;
 
 thread_local HHOOK t_hook = nullptr;
 thread_local std::vector<CapturedMessage> t_messages;
+thread_local bool t_cancelOtherDialogs = false;
+thread_local std::set<HWND> t_closing;  // boxes closed by us, not yet destroyed
 
 std::string TextOf(HWND window) {
   const int length = GetWindowTextLengthA(window);
@@ -24,10 +28,14 @@ std::string TextOf(HWND window) {
   return text;
 }
 
-bool IsMessageBox(HWND window) {
+bool IsDialogBox(HWND window) {
   char className[kClassNameSize] = {};
   GetClassNameA(window, className, kClassNameSize);
-  return lstrcmpA(className, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId) != nullptr;
+  return lstrcmpA(className, "#32770") == 0;
+}
+
+bool IsMessageBox(HWND window) {
+  return IsDialogBox(window) && GetDlgItem(window, kMessageBoxTextId) != nullptr;
 }
 
 void CloseMessageBox(HWND window) {
@@ -41,19 +49,41 @@ void CloseMessageBox(HWND window) {
   }
 }
 
+void Capture(HWND window) {
+  CapturedMessage message;
+  message.caption = TextOf(window);
+  message.text = TextOf(GetDlgItem(window, kMessageBoxTextId));
+  message.topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  Report("messagebox: %s|%s|topmost=%d", Escaped(message.caption).c_str(),
+         Escaped(message.text).c_str(), message.topmost ? 1 : 0);
+  t_messages.push_back(message);
+}
+
+// A message box can be activated before its text is set, so it is closed
+// (by a posted click) when first activated and read when it is destroyed.
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    if (IsMessageBox(window)) {
-      CapturedMessage message;
-      message.caption = TextOf(window);
-      message.text = TextOf(GetDlgItem(window, kMessageBoxTextId));
-      message.topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-      Report("messagebox: %s|%s|topmost=%d", Escaped(message.caption).c_str(),
-             Escaped(message.text).c_str(), message.topmost ? 1 : 0);
-      t_messages.push_back(message);
-      CloseMessageBox(window);
+  HWND window = reinterpret_cast<HWND>(wParam);
+  if (code == HCBT_CREATEWND) {
+    // The text control of a message box is created before the box is shown:
+    // ending the dialog now means it is never shown at all (showing and
+    // hiding a window costs seconds on a display without a window manager).
+    const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+    HWND parent = create->hwndParent;
+    if (parent && reinterpret_cast<UINT_PTR>(create->hMenu) == kMessageBoxTextId &&
+        IsDialogBox(parent) && t_closing.insert(parent).second) {
+      EndDialog(parent, IDOK);
     }
+  } else if (code == HCBT_ACTIVATE && t_closing.count(window) == 0) {
+    if (IsMessageBox(window)) {
+      t_closing.insert(window);
+      CloseMessageBox(window);
+    } else if (t_cancelOtherDialogs && IsDialogBox(window)) {
+      t_closing.insert(window);
+      Report("dialog: %s", Escaped(TextOf(window)).c_str());
+      PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+  } else if (code == HCBT_DESTROYWND && t_closing.erase(window) != 0) {
+    if (IsMessageBox(window)) Capture(window);
   }
   return CallNextHookEx(t_hook, code, wParam, lParam);
 }
@@ -70,6 +100,8 @@ void StopMessageCapture() {
   UnhookWindowsHookEx(t_hook);
   t_hook = nullptr;
 }
+
+void SetCancelOtherDialogs(bool cancel) { t_cancelOtherDialogs = cancel; }
 
 const std::vector<CapturedMessage>& CapturedMessages() { return t_messages; }
 

@@ -18,6 +18,11 @@ struct CapturedMessage {
 void StartMessageCapture();
 void StopMessageCapture();
 
+// When on, any other dialog box that becomes active is cancelled at once
+// (reported as "dialog: CAPTION"), so a scenario that opens a modal dialog
+// it does not drive still ends.
+void SetCancelOtherDialogs(bool cancel);
+
 const std::vector<CapturedMessage>& CapturedMessages();
 
 }  // namespace fromsel::testhost

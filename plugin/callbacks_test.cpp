@@ -1,0 +1,168 @@
+// The callbacks of the real fromsel.dll driven by the test host, with a data
+// folder and source messages on disk: compose modes, the reply road end to
+// end, calls out of the expected order, and the host's source buffers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/testhost/host_runner.h"
+
+namespace fromsel {
+namespace {
+
+using testhost::HostRun;
+using testhost::RunHost;
+using testhost::TempFolder;
+
+constexpr const char* kSource =
+    "Return-Path: <bounce@example.org>\r\n"
+    "Delivered-To: me+lists@example.net\r\n"
+    "From: News Desk <desk@example.com>\r\n"
+    "To: Some One <news@example.org>\r\n"
+    "Cc: other@example.com\r\n"
+    "Subject: hello\r\n"
+    "\r\n"
+    "To: body@example.org is not a header\r\n";
+
+// A data folder with mailbox Work.mb holding `settings` and the source message.
+struct ReplySetup {
+  TempFolder data;
+  explicit ReplySetup(const std::string& settings) {
+    data.MakeFolder("Work.mb\\Inbox");
+    data.Write("Work.mb\\fromsel.ini", settings);
+    data.Write("source.eml", kSource);
+  }
+  std::vector<std::string> Arguments(const std::vector<std::string>& steps) const {
+    std::vector<std::string> arguments{"--data",   data.Path(),       "--mailbox",
+                                       "Work.mb",  "--folder",        "Work.mb\\Inbox\\",
+                                       "--source", data.Path() + "source.eml",
+                                       "--ref",    "Work.mb\\Inbox\\>255"};
+    arguments.insert(arguments.end(), steps.begin(), steps.end());
+    return arguments;
+  }
+  HostRun Run(const std::vector<std::string>& steps) const {
+    return RunHost("testhost.exe", Arguments(steps));
+  }
+};
+
+std::string Enabled(const std::string& rules) { return ">Enable=1\n>Delivered-To=0\n" + rules; }
+
+TEST(PluginCompose, OnlyTheReplyModesRewriteTheSender) {
+  ReplySetup setup(Enabled("::*@example.org\tMe\tme@example.net\n"));
+  std::vector<std::string> steps{"load", "start"};
+  for (int mode = 0; mode <= 9; ++mode) {
+    steps.insert(steps.end(), {"--mode", std::to_string(mode), "compose"});
+  }
+  const HostRun run = setup.Run(steps);
+  ASSERT_TRUE(run.finished) << run.output;
+  for (int mode = 0; mode <= 9; ++mode) {
+    const bool reply = mode >= 5 && mode <= 7;
+    const std::string expected =
+        "compose " + std::to_string(mode) + ": 0 sets " + (reply ? "1" : "0");
+    EXPECT_TRUE(run.HasLine(expected)) << expected << "\n" << run.output;
+  }
+  EXPECT_EQ(run.LinesStartingWith("set: From: Me <me@example.net>").size(), 3u);
+  EXPECT_EQ(run.LinesStartingWith("getsource: ").size(), 3u);
+}
+
+struct ReplyCase {
+  const char* name;
+  const char* settings;
+  std::vector<std::string> sets;  // the "set:" lines in order; none: unchanged
+};
+
+class PluginReply : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(PluginReply, SetsTheExpectedHeaders) {
+  ReplySetup setup(GetParam().settings);
+  const HostRun run = setup.Run({"load", "start", "compose"});
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_EQ(run.LinesStartingWith("set: "), GetParam().sets) << run.output;
+}
+
+const ReplyCase kReplyCases[] = {
+    {"NameAndAddress", ">Enable=1\n::*@example.org\tMe\tme@example.net\n",
+     {"set: From: Me <me@example.net>"}},
+    {"SenderInVerpForm", ">Enable=1\n:SV:*@example.org\t\tme@example.net\n",
+     {"set: Sender: <me-@example.net-@[]>", "set: From: <me@example.net>"}},
+    {"QuotedLocalPart", ">Enable=1\n:SV:*\t\tjohn doe@example.net\n",
+     {"set: Sender: <\"john doe-\"@example.net-@[]>", "set: From: <\"john doe\"@example.net>"}},
+    {"MatchedAddressItself", ">Enable=1\n::*\t\t\n", {"set: From: <news@example.org>"}},
+    {"DisabledMailbox", ">Enable=0\n::*\tMe\tme@example.net\n", {}},
+    {"NoSettingsFile", "", {}},
+    {"VerpWithoutSetSender", ">Enable=1\n:V:*@example.org\tMe\tme@example.net\n",
+     {"set: From: Me <me@example.net>"}},
+    {"ToBeforeCc", ">Enable=1\n::*@example.com\tCc\tcc@example.net\n::*@example.org\tTo\tto@x\n",
+     {"set: From: To <to@x>"}},
+    {"CcWhenNoToMatches", ">Enable=1\n::other@*\tCc\tcc@example.net\n",
+     {"set: From: Cc <cc@example.net>"}},
+    {"DeliveredToOnlyWhenAsked", ">Enable=1\n::me+*@example.net\tD\td@example.net\n", {}},
+    {"DeliveredToLast", ">Enable=1\n>Delivered-To=1\n::me+*@example.net\tD\td@example.net\n",
+     {"set: From: D <d@example.net>"}},
+    {"RegexWithGroupTemplate", ">Enable=1\n:R:(.*)@example\\.org\tRe\t\\1@example.net\n",
+     {"set: From: Re <news@example.net>"}},
+    // Needs the case table that BKC_OnStart installs.
+    {"RegexIgnoresCase", ">Enable=1\n:R:NEWS@EXAMPLE\\.ORG\tUp\tup@example.net\n",
+     {"set: From: Up <up@example.net>"}},
+    {"BracesInWildcard", ">Enable=1\n::{info,news}@example.{com,org}\tB\tb@example.net\n",
+     {"set: From: B <b@example.net>"}},
+    {"RegexThatDoesNotCompile", ">Enable=1\n:R:(unclosed\tX\tx@example.net\n", {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, PluginReply, ::testing::ValuesIn(kReplyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PluginCompose, FolderWithItsOwnFromAddrIsLeftAlone) {
+  ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
+  setup.data.Write("Work.mb\\Inbox\\Folder.ini", "[Settings]\r\nFromAddr=desk@example.org\r\n");
+  const HostRun run = setup.Run({"load", "start", "compose"});
+  EXPECT_TRUE(run.HasLine("compose 6: 0 sets 0")) << run.output;
+  EXPECT_TRUE(run.LinesStartingWith("getsource:").empty()) << run.output;
+}
+
+TEST(PluginCompose, SourceIsFetchedByItsReferenceAndHandedBackToTheHost) {
+  ReplySetup setup(Enabled("::nobody@*\tMe\tme@example.net\n"));
+  const HostRun run = setup.Run({"load", "start", "compose", "compose", "balance"});
+  EXPECT_EQ(run.LinesStartingWith("getsource: "),
+            (std::vector<std::string>{"getsource: Work.mb\\Inbox\\?000000ff",
+                                      "getsource: Work.mb\\Inbox\\?000000ff"}))
+      << run.output;
+  EXPECT_TRUE(run.HasLine("balance: allocated 2 released 2 unknown 0")) << run.output;
+}
+
+TEST(PluginCompose, MissingSourceChangesNothing) {
+  ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
+  std::vector<std::string> arguments = setup.Arguments({});
+  arguments.insert(arguments.end(), {"--source", "", "load", "start", "compose", "balance"});
+  const HostRun run = RunHost("testhost.exe", arguments);
+  EXPECT_TRUE(run.HasLine("compose 6: 0 sets 0")) << run.output;
+  EXPECT_TRUE(run.HasLine("balance: allocated 0 released 0 unknown 0")) << run.output;
+}
+
+TEST(PluginLifecycle, CallbacksOutOfOrderNeverCrashAndChangeNothing) {
+  ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
+  const HostRun run = setup.Run({"load", "compose", "info", "exit", "start", "exit", "compose",
+                                 "exit", "start", "compose", "exit", "unload"});
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_EQ(run.LinesStartingWith("compose 6: "),
+            (std::vector<std::string>{"compose 6: 0 sets 0", "compose 6: 0 sets 0",
+                                      "compose 6: 0 sets 1"}))
+      << run.output;
+  EXPECT_TRUE(run.HasLine("info.version: Version 0.3.0"));
+  EXPECT_TRUE(run.HasLine("unload: ok"));
+}
+
+TEST(PluginLifecycle, SetupReturnsOneAndBeforeStartLoadsTheSettingsFirst) {
+  ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
+  const HostRun run = setup.Run({"--cancel-dialogs", "1", "load", "setup", "compose"});
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_TRUE(run.HasLine("setup: 1")) << run.output;
+  // Cancelled: the files are as they were, and the loaded rules now apply.
+  EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), Enabled("::*\tMe\tme@example.net\n"));
+  EXPECT_TRUE(run.HasLine("compose 6: 0 sets 1")) << run.output;
+}
+
+}  // namespace
+}  // namespace fromsel

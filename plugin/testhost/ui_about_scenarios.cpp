@@ -1,0 +1,123 @@
+// The about box opened from the settings dialog, and screenshots of both
+// dialogs in the language the system picks.
+#include <string>
+
+#include "plugin/testhost/host_state.h"
+#include "plugin/testhost/scenario.h"
+#include "plugin/testhost/ui_driver.h"
+#include "ui/ui_ids.h"
+
+namespace fromsel::testhost {
+namespace {
+
+constexpr LPARAM ClientAreaMouseMove = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+
+HWND OpenAbout(const DialogControls& settings, DWORD thread) {
+  settings.PostClick(IDC_ABOUT);  // posted: the about box is modal
+  return WaitForDialog(thread, IDC_VERSION);
+}
+
+// Whether the link button shows the hand cursor: the subclass answers
+// WM_SETCURSOR itself, so the button's arrow never appears.
+bool ShowsHandCursor(HWND link) {
+  const LRESULT handled =
+      SendMessageA(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), ClientAreaMouseMove);
+  CURSORINFO info = {};
+  info.cbSize = sizeof info;
+  GetCursorInfo(&info);
+  return handled == TRUE && info.hCursor == LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));
+}
+
+void MakeSampleData(TempDataFolder& folder) {
+  folder.MakeMailbox("Work.mb", "Work Account");
+  folder.WriteFile("Work.mb\\fromsel.ini",
+                   ">Enable=1\n>Delivered-To=0\n"
+                   "::*@{work,office}.example.com\tWork Me\tme@work.example.com\n"
+                   ":RSV:(.+)@lists\\.example\\.org\t\tme+\\1@example.net\n"
+                   ":S:*@partners.example\tPartner Desk\tdesk@work.example.com\n"
+                   ":R:(sales|info)@shop\\.example\tShop\t\\1@shop.example\n");
+  folder.MakeMailbox("Home.mb", "Home");
+}
+
+}  // namespace
+
+TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links, OK and close") {
+  Checks checks("ui_about");
+  TempDataFolder folder;
+  folder.MakeMailbox("Work.mb", "Work");
+  if (!LoadPluginOver(context, folder)) return false;
+  const size_t mailsBefore = State().composeMailUrls.size();
+  const MessageCapturePause pause;
+  DriveModal([&] { context.plugin.onPlugInSetup(nullptr); },
+             [&](DWORD thread) {
+               const DialogControls settings(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(settings.Window() != nullptr, "settings dialog shown")) return;
+               const DialogControls about(OpenAbout(settings, thread));
+               if (!checks.Expect(about.Window() != nullptr, "about box shown")) return;
+               checks.Expect(GetWindow(about.Window(), GW_OWNER) == settings.Window(),
+                             "owned by the settings dialog");
+               checks.ExpectEqual(about.Text(IDC_VERSION), "Version 0.3.0", "version text");
+               checks.Expect(ShowsHandCursor(about.Item(IDC_MAIL_LINK)), "hand over e-mail");
+               checks.Expect(ShowsHandCursor(about.Item(IDC_WEB_LINK)), "hand over web link");
+
+               const std::string mail = about.Text(IDC_MAIL_LINK);
+               about.Click(IDC_MAIL_LINK);
+               checks.Expect(State().composeMailUrls.size() == mailsBefore + 1,
+                             "one BKA_ComposeMail call");
+               if (State().composeMailUrls.size() == mailsBefore + 1)
+                 checks.ExpectEqual(State().composeMailUrls.back(), "mailto:" + mail,
+                                    "compose URL");
+               checks.Expect(IsWindowVisible(about.Window()) != FALSE, "stays open after mail");
+
+               about.Click(IDOK);
+               checks.Expect(WaitUntilClosed(about.Window()), "OK ends the about box");
+               checks.Expect(IsWindowVisible(settings.Window()) != FALSE, "settings still open");
+
+               // Again, ended with the close box this time.
+               const DialogControls again(OpenAbout(settings, thread));
+               if (again.Window()) {
+                 SendMessageA(again.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                 checks.Expect(WaitUntilClosed(again.Window()), "close box ends the about box");
+               }
+               settings.Click(IDCANCEL);
+             });
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_screenshots,
+                  "both dialogs saved as --shots PREFIX-settings.bmp and PREFIX-about.bmp") {
+  Checks checks("ui_screenshots");
+  const std::string prefix = WindowsPath(context.Option("shots", "ui"));
+  TempDataFolder folder;
+  MakeSampleData(folder);
+  if (!LoadPluginOver(context, folder)) return false;
+  const MessageCapturePause pause;
+  DriveModal([&] { context.plugin.onPlugInSetup(nullptr); },
+             [&](DWORD thread) {
+               const DialogControls settings(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(settings.Window() != nullptr, "settings dialog shown")) return;
+               settings.SelectComboItem(IDC_MAILBOX, "Work Account");
+               settings.SelectItem(IDC_RULE_LIST, 1);
+               // The texts the language picked, for the test to compare.
+               Report("ui_screenshots: cancel %s",
+                      HexBytes(settings.Text(IDCANCEL)).c_str());
+               checks.Expect(SaveWindowBitmap(settings.Window(), prefix + "-settings.bmp"),
+                             "settings screenshot");
+               const DialogControls about(OpenAbout(settings, thread));
+               if (about.Window()) {
+                 char title[128] = {};
+                 GetWindowTextA(about.Window(), title, sizeof title);
+                 Report("ui_screenshots: about %s", HexBytes(title).c_str());
+                 checks.Expect(SaveWindowBitmap(about.Window(), prefix + "-about.bmp"),
+                               "about screenshot");
+                 about.Click(IDCANCEL);
+                 WaitUntilClosed(about.Window());
+               }
+               settings.Click(IDCANCEL);
+             });
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+}  // namespace fromsel::testhost

@@ -1,0 +1,282 @@
+// The settings dialog driven as a person would, over temporary data
+// folders, with the settings files checked on disk afterwards.
+#include <set>
+#include <string>
+#include <vector>
+
+#include "plugin/testhost/host_state.h"
+#include "plugin/testhost/scenario.h"
+#include "plugin/testhost/ui_driver.h"
+#include "ui/ui_ids.h"
+
+namespace fromsel::testhost {
+namespace {
+
+// The rule controls that Enable switches: Delivered-To up to the list.
+constexpr int FirstRuleControl = IDC_DELIVERED_TO;
+constexpr int LastRuleControl = IDC_RULE_LIST;
+
+const char* const HomeSettings = ">Enable=1\n>Delivered-To=1\n::old@*\tOld\told@example.com\n";
+const char* const CompileErrorText = "Regular Expression Compile Error\nunmatched (";
+
+// Rows of the rule list as "flags|pattern|name|address".
+std::vector<std::string> Rows(const DialogControls& dialog) {
+  std::vector<std::string> rows;
+  for (int row = 0; row < dialog.ItemCount(IDC_RULE_LIST); ++row) {
+    std::string text;
+    for (int column = 0; column < 4; ++column)
+      text += (column ? "|" : "") + dialog.CellText(IDC_RULE_LIST, row, column);
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+std::string Joined(const std::vector<std::string>& rows) {
+  std::string text;
+  for (const std::string& row : rows) text += "[" + row + "]";
+  return text;
+}
+
+void EnterRule(const DialogControls& dialog, const std::string& pattern, const std::string& name,
+               const std::string& address) {
+  dialog.SetText(IDC_PATTERN, pattern);
+  dialog.SetText(IDC_NAME, name);
+  dialog.SetText(IDC_ADDRESS, address);
+}
+
+// Three mailboxes: Work (no settings file), Home (one rule, both switches
+// on) and a plain file named like a mailbox.
+void MakeThreeMailboxes(TempDataFolder& folder) {
+  folder.MakeMailbox("Work.mb", "Work Account");
+  folder.MakeMailbox("Home.mb", "Home");
+  folder.WriteFile("Home.mb\\fromsel.ini", HomeSettings);
+  folder.WriteFile("Plain.mb", "plain file");
+}
+
+int RunSetup(ScenarioContext& context) { return context.plugin.onPlugInSetup(nullptr); }
+
+void EditWorkMailbox(const DialogControls& dialog, DWORD thread, Checks& checks) {
+  const std::vector<std::string> items = dialog.ComboItems(IDC_MAILBOX);
+  checks.Expect(std::multiset<std::string>(items.begin(), items.end()) ==
+                    std::multiset<std::string>{"", "Home", "Work Account"},
+                "mailbox items are the account names, the plain file's empty");
+  checks.Expect(dialog.SelectComboItem(IDC_MAILBOX, "Work Account"), "select Work");
+  checks.Expect(!dialog.Checked(IDC_ENABLE), "Work starts disabled");
+  checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "Work starts without rules");
+  checks.Expect(!dialog.Enabled(IDC_PATTERN) && !dialog.Enabled(IDC_RULE_LIST),
+                "rule controls disabled while Enable is off");
+
+  dialog.Click(IDC_ENABLE);
+  checks.Expect(dialog.Checked(IDC_ENABLE), "Enable checked");
+  for (int id = FirstRuleControl; id <= LastRuleControl; ++id)
+    checks.Expect(dialog.Enabled(id), "control " + std::to_string(id) + " enabled with Enable");
+
+  dialog.Click(IDC_ADD);  // empty pattern: a beep
+  checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "Add with an empty pattern refused");
+
+  EnterRule(dialog, "*@{work,office}.example.com", "  Work Me  ", " me@work.example ");
+  dialog.Click(IDC_ADD);
+
+  EnterRule(dialog, "(.+)@lists\\.example\\.org", "", "me+\\1@example.net");
+  dialog.Click(IDC_REGEX);
+  dialog.Click(IDC_VERP);
+  checks.Expect(dialog.Checked(IDC_SET_SENDER), "checking VERP checks Set Sender");
+  dialog.Click(IDC_ADD);
+
+  // Refused with the compiler's message; the input stays in the boxes.
+  dialog.SetText(IDC_PATTERN, "(unclosed");
+  dialog.PostClick(IDC_ADD);  // posted: the message box is modal
+  checks.ExpectEqual(TakeMessageBox(thread), std::string("Fromsel|") + CompileErrorText,
+                     "compile error shown");
+  checks.ExpectEqual(dialog.Text(IDC_PATTERN), "(unclosed", "pattern kept after the error");
+  checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 2, "uncompilable expression not added");
+  // The same text is a fine wildcard pattern.
+  dialog.Click(IDC_REGEX);
+  dialog.Click(IDC_ADD);
+
+  // Text that would break the settings file is refused like an empty pattern.
+  EnterRule(dialog, "a\tb", "", "");
+  dialog.Click(IDC_ADD);
+  EnterRule(dialog, "ok@*", "Jo\tDoe", "");
+  dialog.Click(IDC_ADD);
+  EnterRule(dialog, "ok@*", "", "me@\r\nexample.com");
+  dialog.Click(IDC_ADD);
+  checks.ExpectEqual(Joined(Rows(dialog)),
+                     "[|*@{work,office}.example.com|Work Me|me@work.example]"
+                     "[RV|(.+)@lists\\.example\\.org||me+\\1@example.net]"
+                     "[V|(unclosed||me+\\1@example.net]",
+                     "rules after the adds");
+
+  dialog.Click(IDC_SET_SENDER);
+  checks.Expect(!dialog.Checked(IDC_VERP), "unchecking Set Sender unchecks VERP");
+
+  // Selecting a rule shows it, check boxes set as stored.
+  dialog.SelectItem(IDC_RULE_LIST, 1);
+  checks.ExpectEqual(dialog.Text(IDC_PATTERN), "(.+)@lists\\.example\\.org", "shown pattern");
+  checks.ExpectEqual(dialog.Text(IDC_ADDRESS), "me+\\1@example.net", "shown address");
+  checks.Expect(dialog.Checked(IDC_REGEX) && dialog.Checked(IDC_SET_SENDER) &&
+                    dialog.Checked(IDC_VERP),
+                "shown flags R, S, V");
+
+  dialog.Click(IDC_UP);
+  checks.Expect(dialog.SelectedItem(IDC_RULE_LIST) == 0, "moved rule stays selected");
+  dialog.Click(IDC_UP);  // first rule: a beep
+  checks.Expect(Rows(dialog).at(0).rfind("RV|", 0) == 0, "Up moved the rule to the top");
+  dialog.Click(IDC_DOWN);
+  checks.Expect(dialog.SelectedItem(IDC_RULE_LIST) == 1, "Dn moved the selection");
+  dialog.SelectItem(IDC_RULE_LIST, 2);
+  dialog.Click(IDC_DOWN);  // last rule: a beep
+  checks.Expect(dialog.SelectedItem(IDC_RULE_LIST) == 2, "Dn on the last rule refused");
+
+  dialog.SetText(IDC_PATTERN, "");
+  dialog.Click(IDC_REPLACE);  // empty pattern: the old rule stays
+  EnterRule(dialog, "*@home.example", "Home Me", "me@home.example");
+  dialog.SetChecked(IDC_VERP, false);
+  dialog.SetChecked(IDC_SET_SENDER, false);
+  dialog.Click(IDC_REPLACE);
+
+  dialog.SelectItem(IDC_RULE_LIST, 0);
+  dialog.Click(IDC_REMOVE);
+  checks.ExpectEqual(Joined(Rows(dialog)),
+                     "[RV|(.+)@lists\\.example\\.org||me+\\1@example.net]"
+                     "[|*@home.example|Home Me|me@home.example]",
+                     "rules after move, replace and remove");
+  dialog.Click(IDC_DELIVERED_TO);
+}
+
+}  // namespace
+
+TESTHOST_SCENARIO(ui_settings_edit,
+                  "settings dialog: edit rules of two mailboxes, OK, check the files") {
+  Checks checks("ui_settings_edit");
+  TempDataFolder folder;
+  MakeThreeMailboxes(folder);
+  if (!LoadPluginOver(context, folder)) return false;
+  const MessageCapturePause pause;
+  int result = 0;
+  DriveModal([&] { result = RunSetup(context); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               EditWorkMailbox(dialog, thread, checks);
+               // Switching mailboxes keeps every edit.
+               checks.Expect(dialog.SelectComboItem(IDC_MAILBOX, "Home"), "select Home");
+               checks.Expect(dialog.Checked(IDC_ENABLE) && dialog.Checked(IDC_DELIVERED_TO),
+                             "Home's switches shown");
+               checks.ExpectEqual(Joined(Rows(dialog)), "[|old@*|Old|old@example.com]",
+                                  "Home's rule shown");
+               dialog.Click(IDC_ENABLE);
+               checks.Expect(!dialog.Enabled(IDC_RULE_LIST) && !dialog.Enabled(IDC_ADD),
+                             "unchecking Enable disables the rule controls");
+               dialog.SelectComboItem(IDC_MAILBOX, "Work Account");
+               checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 2, "Work's rules kept");
+               dialog.Click(IDOK);
+             });
+  checks.Expect(result == 1, "setup returns 1");
+
+  checks.ExpectEqual(folder.ReadFile("Work.mb\\fromsel.ini"),
+                     ">Enable=1\n>Delivered-To=1\n"
+                     ":RSV:(.+)@lists\\.example\\.org\t\tme+\\1@example.net\n"
+                     "::*@home.example\tHome Me\tme@home.example\n",
+                     "Work's settings file");
+  checks.ExpectEqual(folder.ReadFile("Home.mb\\fromsel.ini"),
+                     ">Enable=0\n>Delivered-To=1\n::old@*\tOld\told@example.com\n",
+                     "Home's settings file");
+  checks.ExpectEqual(folder.ReadFile("Plain.mb"), "plain file", "plain file untouched");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_settings_cancel,
+                  "settings dialog: edits then Cancel, then the close box; nothing stored") {
+  Checks checks("ui_settings_cancel");
+  TempDataFolder folder;
+  MakeThreeMailboxes(folder);
+  if (!LoadPluginOver(context, folder)) return false;
+  const MessageCapturePause pause;
+  DriveModal([&] { checks.Expect(RunSetup(context) == 1, "setup returns 1"); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               dialog.SelectComboItem(IDC_MAILBOX, "Home");
+               dialog.SelectItem(IDC_RULE_LIST, 0);
+               dialog.Click(IDC_REMOVE);
+               dialog.Click(IDC_ENABLE);
+               dialog.SelectComboItem(IDC_MAILBOX, "Work Account");
+               dialog.Click(IDC_ENABLE);
+               EnterRule(dialog, "x@*", "X", "x@example.com");
+               dialog.Click(IDC_ADD);
+               checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 1, "rule added before Cancel");
+               dialog.Click(IDCANCEL);
+             });
+  checks.Expect(folder.ReadFile("Work.mb\\fromsel.ini") == "<missing>", "no file for Work");
+  checks.ExpectEqual(folder.ReadFile("Home.mb\\fromsel.ini"), HomeSettings, "Home unchanged");
+
+  // The process-wide table is unchanged too: a second opening shows it.
+  DriveModal([&] { RunSetup(context); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               dialog.SelectComboItem(IDC_MAILBOX, "Home");
+               checks.Expect(dialog.Checked(IDC_ENABLE), "Home still enabled");
+               checks.ExpectEqual(Joined(Rows(dialog)), "[|old@*|Old|old@example.com]",
+                                  "Home's rule still there");
+               dialog.SelectComboItem(IDC_MAILBOX, "Work Account");
+               checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "Work still empty");
+               // The close box arrives as Cancel.
+               SendMessageA(dialog.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+               checks.Expect(WaitUntilClosed(dialog.Window()), "close box ends the dialog");
+             });
+  checks.ExpectEqual(folder.ReadFile("Home.mb\\fromsel.ini"), HomeSettings, "Home unchanged");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_settings_defaults,
+                  "settings dialog: one mailbox without settings, OK writes the defaults") {
+  Checks checks("ui_settings_defaults");
+  TempDataFolder folder;
+  folder.MakeMailbox("Only.mb", "");
+  if (!LoadPluginOver(context, folder)) return false;
+  const MessageCapturePause pause;
+  DriveModal([&] { RunSetup(context); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               checks.Expect(dialog.ComboItems(IDC_MAILBOX) == std::vector<std::string>{""},
+                             "one mailbox with an empty name");
+               checks.Expect(!dialog.Checked(IDC_ENABLE) && !dialog.Checked(IDC_DELIVERED_TO),
+                             "switches off");
+               checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "no rules");
+               for (int id = FirstRuleControl; id <= LastRuleControl; ++id)
+                 checks.Expect(!dialog.Enabled(id), "control " + std::to_string(id) + " disabled");
+               for (int id : {IDC_MAILBOX, IDC_ENABLE, IDOK, IDCANCEL, IDC_ABOUT})
+                 checks.Expect(dialog.Enabled(id), "control " + std::to_string(id) + " enabled");
+               dialog.Click(IDOK);
+             });
+  checks.ExpectEqual(folder.ReadFile("Only.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n",
+                     "default settings file");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_settings_no_mailbox,
+                  "settings dialog over a data folder without mailboxes: message 1003") {
+  Checks checks("ui_settings_no_mailbox");
+  TempDataFolder folder;
+  folder.WriteFile("readme.txt", "no mailboxes here");
+  if (!LoadPluginOver(context, folder)) return false;
+  const MessageCapturePause pause;
+  int result = 0;
+  DriveModal([&] { result = RunSetup(context); },
+             [&](DWORD thread) {
+               checks.ExpectEqual(TakeMessageBox(thread), "Fromsel|No mailboxes are found.",
+                                  "message 1003");
+               checks.Expect(!FindVisibleDialog(thread, IDC_MAILBOX), "dialog never shown");
+             });
+  checks.Expect(result == 1, "setup returns 1");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+}  // namespace fromsel::testhost
