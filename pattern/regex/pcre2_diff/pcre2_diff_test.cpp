@@ -292,7 +292,7 @@ TEST(Pcre2Differential, GeneratedPatternsAgree) {
     bool usesDollar = false;
     const std::string pattern = generator.Pattern(usesDollar);
     const bool caseless = p % 4 == 3;
-    OurEngine ours(pattern, caseless ? IgnoreCase : 0);
+    OurEngine ours(pattern, caseless ? std::uint32_t{IgnoreCase} : 0u);
     PcreEngine theirs(pattern, caseless);
     for (int s = 0; s < kSubjectsPerPattern; ++s) {
       const std::string subject = generator.Subject();

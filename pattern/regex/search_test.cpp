@@ -1,0 +1,167 @@
+#include "pattern/regex/search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pattern/regex/compile.h"
+
+namespace fromsel::regex {
+namespace {
+
+class Program {
+ public:
+  Program(const std::string& pattern, std::uint32_t options) {
+    InstallCaseTable();
+    program_ = CreateRegexProgram(options);
+    error_ = CompileRegex(pattern.data(), pattern.size(), *program_);
+  }
+  ~Program() { ReleaseRegexProgram(program_); }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool ok() const { return error_ == nullptr; }
+  RegexProgram& get() { return *program_; }
+  int Search(const std::string& subject, int start, int range) {
+    return SearchRegex(*program_, subject.data(), static_cast<int>(subject.size()), start, range,
+                       nullptr);
+  }
+  int Search(const std::string& subject) {
+    return Search(subject, 0, static_cast<int>(subject.size()));
+  }
+
+ private:
+  RegexProgram* program_ = nullptr;
+  const char* error_ = nullptr;
+};
+
+struct SearchCase {
+  const char* pattern;
+  std::uint32_t options;
+  std::string subject;
+  int start;
+  int range;  // -1: to the end of the subject
+  int expected;
+};
+
+class SearchCases : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(SearchCases, FindsTheFirstMatchingPosition) {
+  const SearchCase& c = GetParam();
+  Program program(c.pattern, c.options);
+  ASSERT_TRUE(program.ok()) << c.pattern;
+  const int size = static_cast<int>(c.subject.size());
+  const int range = c.range < 0 ? size - c.start : c.range;
+  EXPECT_EQ(program.Search(c.subject, c.start, range), c.expected)
+      << "/" << c.pattern << "/ on \"" << c.subject << "\" from " << c.start;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Aids, SearchCases,
+    ::testing::Values(
+        // Start outside the subject.
+        SearchCase{"a", 0, "aaa", -1, 1, -1},
+        SearchCase{"a", 0, "aaa", 4, 0, -1},
+        // Start at the end: tried only when the program can match empty and
+        // is not anchored.
+        SearchCase{"a", 0, "aaa", 3, 2, -1},
+        SearchCase{"a*", 0, "bbb", 3, 2, 3},
+        SearchCase{"^", 0, "ab\n", 3, 2, -1},
+        // Text-start programs are tried once, at 0.
+        SearchCase{"\\Aa", 0, "aa", 1, 1, -1},
+        SearchCase{"\\Aa", 0, "aa", 0, 2, 0},
+        SearchCase{"\\Ab", 0, "ab", 0, 2, -1},
+        SearchCase{"\\Aa", 0, "aa", 1, 0, -1},
+        SearchCase{".*b", SingleLine, "a\nb", 0, 3, -1},
+        SearchCase{"\\Ga", 0, "xa", 1, 1, 1},
+        // Line-anchored search jumps from line to line.
+        SearchCase{"^b", 0, "a\nab\nb", 0, -1, 5},
+        SearchCase{".*b", 0, "a\nab", 0, -1, 2},
+        // Required literal: absent, after the start, with escapes, folded.
+        SearchCase{"abc", 0, "xxabxabc", 0, -1, 5},
+        SearchCase{"x[0-9]+yz", 0, "x1y x22yz", 0, -1, 4},
+        SearchCase{"hello", 0, "help", 0, -1, -1},
+        SearchCase{"\\x41\\x42", 0, "xxABab", 0, -1, 2},
+        SearchCase{"\\x41\\x42", 1, "xxabAB", 0, -1, 4},
+        SearchCase{"XY(?i)z", 0, "aXYz", 0, -1, 1},
+        SearchCase{"XY(?i)z", 0, "aXYZ", 0, -1, 1},
+        SearchCase{"AB", 1, "xxab", 0, -1, 2},
+        // Fastmap and leading set.
+        SearchCase{"[0-9]+", 0, "abc123", 0, -1, 3},
+        SearchCase{"[a-z]*1", 0, "abc abc1", 0, -1, 4},
+        SearchCase{"[^a]*z", 0, "aabz", 0, -1, 2},
+        SearchCase{"(?i)b", 0, "aaB", 0, -1, 2},
+        SearchCase{"x*$", 0, "ab\n", 0, -1, 2},
+        SearchCase{"\\w+", 0, "--ab", 0, -1, 2},
+        SearchCase{"\\W", 0, "ab-", 0, -1, 2},
+        SearchCase{"(a)\\1|z", 0, "xaa", 0, -1, 1},
+        // Range limits the positions tried, not the bytes read.
+        SearchCase{"ab", 0, "xxab", 0, 1, -1},
+        SearchCase{"ab", 0, "xxab", 0, 2, 2},
+        SearchCase{"b", 0, "ab", 1, 0, 1},
+        SearchCase{"b", 0, "ab", 0, 0, -1},
+        // Empty programs match at the start.
+        SearchCase{"", 0, "abc", 0, -1, 0},
+        SearchCase{"", 0, "abc", 2, -1, 2},
+        SearchCase{"^(?:)$", SingleLine | IgnoreCase, "", 0, 0, 0}));
+
+TEST(CompileFastmap, MarksTheBytesThatCanBeginAMatch) {
+  Program program("[b-c]x|d", 0);
+  CompileFastmap(program.get());
+  EXPECT_EQ(program.get().fastmapValid, 1);
+  EXPECT_EQ(program.get().canMatchEmpty, 0);
+  std::string marked;
+  for (int c = 0; c < 256; ++c)
+    if (program.get().fastmap[c]) marked += static_cast<char>(c);
+  EXPECT_EQ(marked, "bcd");
+}
+
+TEST(CompileFastmap, CanMatchEmptyFlags) {
+  struct Case {
+    const char* pattern;
+    std::uint32_t options;
+    int expected;
+  };
+  for (const Case& c : {Case{"a", 0, 0}, Case{"a*", 0, 1}, Case{"a?b", 0, 0},
+                        Case{"$", 0, 2}, Case{"$", SingleLine, 1}, Case{"", 0, 1},
+                        Case{"(a)\\1", 0, 0}, Case{"\\1", 0, 1}}) {
+    Program program(c.pattern, c.options);
+    CompileFastmap(program.get());
+    EXPECT_EQ(program.get().canMatchEmpty, c.expected) << c.pattern;
+  }
+}
+
+TEST(CompileFastmap, FoldsUnderIgnoreCaseAndNotesInlineCaseChanges) {
+  Program folded("B", IgnoreCase);
+  CompileFastmap(folded.get());
+  EXPECT_TRUE(folded.get().fastmap['b']);
+  EXPECT_FALSE(folded.get().fastmap['B']);
+
+  Program inlineCase("x|(?i:Y)", 0);
+  CompileFastmap(inlineCase.get());
+  EXPECT_TRUE(inlineCase.get().options & FoldForSearch);
+  EXPECT_TRUE(inlineCase.get().fastmap['y']);
+}
+
+TEST(CompileFastmap, TerminatesOnDeeplyNestedAndLoopingCode) {
+  std::string pattern;
+  for (int i = 0; i < 400; ++i) pattern += "(?:a|";
+  pattern += "z";
+  for (int i = 0; i < 400; ++i) pattern += ")*";
+  Program program(pattern, 0);
+  ASSERT_TRUE(program.ok());
+  CompileFastmap(program.get());
+  EXPECT_TRUE(program.get().fastmap['a']);
+  EXPECT_TRUE(program.get().fastmap['z']);
+  EXPECT_EQ(program.get().canMatchEmpty, 1);
+}
+
+TEST(SearchRegex, RuleShapedProgramIsTriedOnceAtZero) {
+  Program program("^(?:(a+)+b)$", IgnoreCase | SingleLine);
+  EXPECT_EQ(program.Search(std::string(30, 'a')), -2);
+  EXPECT_EQ(program.Search("aab"), 0);
+  EXPECT_EQ(program.Search("xaab"), -1);
+}
+
+}  // namespace
+}  // namespace fromsel::regex
