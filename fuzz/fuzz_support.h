@@ -1,0 +1,154 @@
+// Helpers shared by the fuzz targets: a check that aborts with a message
+// (so libFuzzer records the input), an owner for compiled programs, and the
+// structural invariants every successfully compiled program must keep.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "pattern/regex/compile.h"
+#include "pattern/regex/program.h"
+
+namespace fromsel::fuzz {
+
+[[noreturn]] inline void Fail(const char* file, int line, const char* what) {
+  std::fprintf(stderr, "%s:%d: fuzz check failed: %s\n", file, line, what);
+  std::abort();
+}
+
+#define FUZZ_CHECK(condition) \
+  ((condition) ? (void)0 : ::fromsel::fuzz::Fail(__FILE__, __LINE__, #condition))
+
+// Owns one RegexProgram for the length of a fuzz iteration.
+class ProgramOwner {
+ public:
+  explicit ProgramOwner(std::uint32_t options) : program_(regex::CreateRegexProgram(options)) {}
+  ~ProgramOwner() { regex::ReleaseRegexProgram(program_); }
+  ProgramOwner(const ProgramOwner&) = delete;
+  ProgramOwner& operator=(const ProgramOwner&) = delete;
+  regex::RegexProgram* get() const { return program_; }
+
+ private:
+  regex::RegexProgram* program_;
+};
+
+// The case table the plug-in installs at start; compiled programs fold
+// through it, so every target installs it before the first compilation.
+inline void InstallPlugInTables() {
+  static const bool installed = [] {
+    regex::InstallCaseTable();
+    return true;
+  }();
+  (void)installed;
+}
+
+// The jump target of the instruction at `at` whose disp16 follows its opcode.
+inline std::int64_t TargetOf(const std::uint8_t* code, std::int32_t at) {
+  return static_cast<std::int64_t>(at) + 3 + regex::ReadDisp16(code + at + 1);
+}
+
+// Checks what a program must satisfy after a successful compilation: sizes,
+// instruction boundaries, every jump and slot reference landing where the
+// byte code says it lands, group numbers inside registerCount, and the
+// search aids pointing at the right instructions.
+inline void CheckCompiledProgram(const regex::RegexProgram& program) {
+  using namespace regex;
+  FUZZ_CHECK(program.code != nullptr);
+  FUZZ_CHECK(program.codeLength >= 0);
+  FUZZ_CHECK(program.codeLength < program.codeCapacity);
+  FUZZ_CHECK(program.codeCapacity <= MaxCodeCapacity);
+  FUZZ_CHECK(program.registerCount >= 1 && program.registerCount <= MaxRegisterCount);
+  FUZZ_CHECK(program.fastmapValid == 0);
+  FUZZ_CHECK(program.startSlots && program.endSlots && program.savedStartSlots &&
+             program.savedEndSlots && program.groupStates && program.bestStartSlots &&
+             program.bestEndSlots);
+
+  const std::uint8_t* code = program.code;
+  const std::uint8_t* end = code + program.codeLength;
+  // Walk the instructions: each has a length, and the walk ends exactly at
+  // codeLength.
+  std::vector<std::uint8_t> isStart(static_cast<std::size_t>(program.codeLength) + 1, 0);
+  std::int32_t at = 0;
+  while (at < program.codeLength) {
+    const int length = InstructionLength(code + at, end);
+    FUZZ_CHECK(length > 0);
+    isStart[static_cast<std::size_t>(at)] = 1;
+    at += length;
+  }
+  FUZZ_CHECK(at == program.codeLength);
+  isStart[static_cast<std::size_t>(program.codeLength)] = 1;  // running off the end matches
+
+  auto startWithOp = [&](std::int64_t position, std::initializer_list<int> ops) {
+    if (position < 0 || position >= program.codeLength || !isStart[static_cast<std::size_t>(position)])
+      return false;
+    for (int op : ops)
+      if (code[position] == op) return true;
+    return false;
+  };
+  auto isBoundary = [&](std::int64_t position) {
+    return position >= 0 && position <= program.codeLength && isStart[static_cast<std::size_t>(position)];
+  };
+
+  for (at = 0; at < program.codeLength; at += InstructionLength(code + at, end)) {
+    const std::uint8_t op = code[at];
+    // 0 and 11 come only from the matcher's rewrites, 37 never; 43 is the last.
+    FUZZ_CHECK(op >= LiteralRun && op <= NotAtWordBoundary);
+    FUZZ_CHECK(op != PopBacktrackAndGoto && op != UnusedOpcode37);
+    switch (op) {
+      case Goto:
+      case AlternativeExit:
+      case PushBacktrack:
+      case GotoWithMarker:
+      case LazySkip:
+      case CountedRepeatStart:
+        FUZZ_CHECK(isBoundary(TargetOf(code, at)));
+        break;
+      case GreedyLoopEnd:
+      case LazyLoopEnd:
+        FUZZ_CHECK(startWithOp(TargetOf(code, at), {PushBacktrack}));
+        break;
+      case CountedLoopEnd:
+      case LazyCountedLoopEnd:
+        FUZZ_CHECK(startWithOp(TargetOf(code, at), {CountedRepeatStart}));
+        break;
+      case SetCounter:
+        // The target is the count field, three bytes into a counted instruction.
+        FUZZ_CHECK(startWithOp(TargetOf(code, at) - 3,
+                               {CountedRepeatStart, CountedLoopEnd, LazyCountedLoopEnd}));
+        break;
+      case AssertionStart:
+        // The target is the slot operand, right after the end instruction's opcode.
+        FUZZ_CHECK(startWithOp(TargetOf(code, at) - 1, {LookAheadEnd, AtomicGroupEnd}));
+        break;
+      case CaptureStart:
+      case CaptureEnd: {
+        const int group = code[at + 1];
+        const int span = code[at + 2];
+        FUZZ_CHECK(group >= 1 && group < program.registerCount);
+        FUZZ_CHECK(span >= 1 && group + span - 1 < program.registerCount);
+        break;
+      }
+      case ByteSet:
+      case NegatedByteSet:
+        FUZZ_CHECK(code[at + 1] <= 32);
+        break;
+      default:
+        break;
+    }
+  }
+
+  if (program.requiredLiteral) {
+    const std::int64_t lengthByte = program.requiredLiteral - code;
+    FUZZ_CHECK(startWithOp(lengthByte - 1, {LiteralRun}));
+  }
+  if (program.leadingSet)
+    FUZZ_CHECK(startWithOp(program.leadingSet - code, {ByteSet, NegatedByteSet}));
+  if (program.options & StartsWithLiteral) FUZZ_CHECK(program.requiredLiteral != nullptr);
+  if (program.options & NoSkipSearch) FUZZ_CHECK(program.skipTable == nullptr);
+  if (program.skipTable) FUZZ_CHECK(program.requiredLiteral != nullptr);
+}
+
+}  // namespace fromsel::fuzz

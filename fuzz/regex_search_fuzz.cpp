@@ -1,0 +1,151 @@
+// Compiles a pattern, either raw with caller options or in the rule form
+// "^(?:pattern)$" with the rule options, checks the compiled program's
+// invariants, then searches a subject and checks the answer three ways:
+// its bounds and registers, a second search of the same program (the
+// matcher rewrites code while it runs, and that must not change answers),
+// and a plain position-by-position walk with MatchRegex (the search aids
+// only skip positions that cannot match).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <string>
+
+#include "fuzz_support.h"
+#include "pattern/regex/match.h"
+#include "pattern/regex/search.h"
+#include "sender/regex_rule.h"
+
+namespace {
+
+using namespace fromsel;
+using namespace fromsel::regex;
+
+// Caller-given option bits (IgnoreCase .. FoldForSearch).
+constexpr std::uint32_t kCallerOptionMask = 0x3F;
+// Patterns longer than this add little coverage and slow every iteration.
+constexpr std::size_t kMaxPatternBytes = 2048;
+// How far outside the subject the search start may be placed.
+constexpr int kStartSlack = 4;
+
+struct Registers {
+  RegexRegisters value;
+  ~Registers() { FreeRegisters(value); }
+};
+
+// The match registers of a successful search lie inside the subject.
+void CheckRegisters(const RegexRegisters& registers, int found, int size) {
+  FUZZ_CHECK(registers.registerCount >= 1);
+  FUZZ_CHECK(registers.startOffsets && registers.endOffsets);
+  FUZZ_CHECK(registers.startOffsets[0] == found);
+  FUZZ_CHECK(registers.endOffsets[0] >= found && registers.endOffsets[0] <= size);
+  for (int i = 1; i < registers.registerCount; ++i) {
+    const int start = registers.startOffsets[i];
+    const int end = registers.endOffsets[i];
+    if (start == -1 || end == -1) continue;
+    FUZZ_CHECK(start >= 0 && start <= size);
+    FUZZ_CHECK(end >= 0 && end <= size);
+  }
+}
+
+// First position in start..start+range at which MatchRegex succeeds, or -1;
+// -2 when an attempt had to stop. One budget covers the walk, as one covers
+// a search.
+int WalkPositions(RegexProgram& program, const std::string& subject, int start, int range) {
+  const int size = static_cast<int>(subject.size());
+  MatchBudget budget;
+  if (start < 0 || start > size) return -1;
+  const int last = range > size - start ? size : start + range;
+  for (int position = start; position <= last; ++position) {
+    const int length = MatchRegex(program, subject.data(), size, position, nullptr, &budget);
+    if (length >= 0) return position;
+    if (length == -2) return -2;
+  }
+  return -1;
+}
+
+// Two kinds of program whose fastmap can wrongly exclude a position where
+// the matcher succeeds, so the search misses it; they are left out of the
+// position-walk comparison until that is mended:
+// - case folding turned off (or the run-time options replaced) inside an
+//   IgnoreCase program: the fastmap is marked with unfolded bytes while the
+//   search looks it up with folded ones
+//   (fuzz/findings/regex_search-case-off-fastmap);
+// - \G (AtSearchStart) in an alternative: the fastmap walk ends that path
+//   without marking anything (fuzz/findings/regex_search-search-start-fastmap).
+bool FastmapMayMissMatches(const RegexProgram& program) {
+  const std::uint8_t* end = program.code + program.codeLength;
+  for (const std::uint8_t* at = program.code; at < end;) {
+    if (*at == IgnoreCaseOff || *at == SetRunOptions || *at == AtSearchStart) return true;
+    const int length = InstructionLength(at, end);
+    if (length <= 0) break;
+    at += length;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::InstallPlugInTables();
+  FuzzedDataProvider input(data, size);
+  const bool ruleForm = input.ConsumeBool();
+  const std::uint32_t options = input.ConsumeIntegral<std::uint8_t>() & kCallerOptionMask;
+  const int startShift = input.ConsumeIntegralInRange<int>(-kStartSlack, kStartSlack);
+  const int rangeShift = input.ConsumeIntegralInRange<int>(-kStartSlack, kStartSlack);
+  std::string pattern = input.ConsumeRandomLengthString(kMaxPatternBytes);
+  const std::string subject = input.ConsumeRemainingBytesAsString();
+
+  if (ruleForm) pattern = RuleRegexText(pattern);
+  fuzz::ProgramOwner owner(ruleForm ? RuleRegexOptions : options);
+  if (!owner.get()) return 0;
+  RegexProgram& program = *owner.get();
+  const char* error = CompileRegex(pattern.data(), pattern.size(), program);
+  if (error) {
+    FUZZ_CHECK(*error != '\0');
+    return 0;
+  }
+  fuzz::CheckCompiledProgram(program);
+
+  const int length = static_cast<int>(subject.size());
+  // The rule form searches the whole address; the raw form a range around
+  // it, the start sometimes outside the subject.
+  const int start = ruleForm ? 0 : startShift;
+  const int range = ruleForm ? length : length - (start > 0 ? start : 0) + rangeShift;
+  const int searchRange = range < 0 ? 0 : range;
+
+  Registers first;
+  const int found = SearchRegex(program, subject.data(), length, start, searchRange, &first.value);
+  FUZZ_CHECK(found >= -2);
+  if (start < 0 || start > length) {
+    FUZZ_CHECK(found == -1);
+    return 0;
+  }
+  FUZZ_CHECK(program.fastmapValid == 1);
+  if (found >= 0) {
+    FUZZ_CHECK(found >= start && found <= start + searchRange && found <= length);
+    CheckRegisters(first.value, found, length);
+    // The wrapper anchors both ends: a rule match covers the whole address.
+    // (A pattern can close the wrapper's group itself, so only when the
+    // pattern text has no parenthesis.)
+    if (ruleForm && pattern.find_first_of("()", 4) == pattern.size() - 2) {
+      FUZZ_CHECK(found == 0);
+      FUZZ_CHECK(first.value.endOffsets[0] == length);
+    }
+  }
+
+  Registers second;
+  const int again = SearchRegex(program, subject.data(), length, start, searchRange, &second.value);
+  if (found != -2 && again != -2) {
+    FUZZ_CHECK(again == found);
+    if (found >= 0) FUZZ_CHECK(second.value.endOffsets[0] == first.value.endOffsets[0]);
+  }
+
+  if (FastmapMayMissMatches(program)) return 0;
+  const int walked = WalkPositions(program, subject, start, searchRange);
+  if (found != -2 && walked != -2 && walked != found) {
+    std::fprintf(stderr, "search gave %d, position walk %d (start %d, range %d, options 0x%x)\n",
+                 found, walked, start, searchRange, program.options);
+    FUZZ_CHECK(walked == found);
+  }
+  return 0;
+}

@@ -1,0 +1,151 @@
+// The whole reply path: RewriteSenderWith against an in-memory host, with
+// settings (switches and up to a dozen wildcard and regular-expression
+// rules) and a source message drawn from the input. Checks: the headers
+// are written in the documented shape and order; nothing is written for a
+// disabled mailbox; a second run over the same table (now with its caches
+// filled) and a run over a copy of the table (caches empty) write exactly
+// the same headers.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "rules/settings.h"
+#include "sender/host_api.h"
+#include "sender/rewrite.h"
+
+namespace {
+
+using namespace fromsel;
+
+constexpr int kMaxRules = 12;
+constexpr std::size_t kMaxFieldBytes = 48;
+constexpr std::size_t kMaxReferenceBytes = 600;  // past the 260-byte first read
+// A data folder that does not exist: no Folder.ini is ever found.
+constexpr const char* kDataFolder = "/nonexistent-fromsel-fuzz-data/";
+constexpr const char* kMailbox = "Box.mb";
+
+using HeaderWrites = std::vector<std::pair<std::string, std::string>>;
+
+class MemoryHost : public HostApi {
+ public:
+  MemoryHost(std::string reference, std::optional<std::string> source)
+      : reference_(std::move(reference)), source_(std::move(source)) {}
+
+  std::string GetDataFolder() override { return kDataFolder; }
+  std::string GetCurrentMailBox() override { return std::string(kMailbox) + "\\"; }
+  std::string GetCurrentFolder() override { return "Box.mb\\Inbox\\"; }
+  void ComposeMail(const std::string&) override {}
+  std::optional<std::string> GetSource(const std::string&) override { return source_; }
+  // Copies as the host does: at most size - 1 bytes and a NUL.
+  void CompGetSpecifiedHeader(ComposeWindow, const std::string& header, char* buffer,
+                              int size) override {
+    FUZZ_CHECK(size > 0);
+    const std::string value = header == "X-Becky-Ref" ? reference_ : std::string();
+    const std::size_t length = std::min(value.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(buffer, value.data(), length);
+    buffer[length] = '\0';
+  }
+  void CompSetSpecifiedHeader(ComposeWindow, const std::string& header,
+                              const std::string& value) override {
+    writes.emplace_back(header, value);
+  }
+
+  HeaderWrites writes;
+
+ private:
+  std::string reference_;
+  std::optional<std::string> source_;
+};
+
+// Fragments that make rules and messages meet often.
+const char* const kPatternPieces[] = {"*", "?", "@", "example.org", "{a,b}", "[a-z]", "\\.",
+                                       "(.+)", "|", ".*", "me", "news", "{x,{y,z}}", "[!a]"};
+const char* const kSourcePieces[] = {"To: ", "Cc: ", "Delivered-To: ", "\r\n", "\n", "\n\t",
+                                      "a@example.org", "news@example.org", "<", ">", ",", ";",
+                                      "group:", "\"Doe, John\" ", "(comment)", "me@b", "\r\n\r\n"};
+
+std::string Assemble(FuzzedDataProvider& input, const char* const* pieces, std::size_t count,
+                     int maxPieces) {
+  std::string text;
+  const int n = input.ConsumeIntegralInRange<int>(0, maxPieces);
+  for (int i = 0; i < n; ++i) {
+    const std::uint8_t choice = input.ConsumeIntegral<std::uint8_t>();
+    if (choice % 4 == 0) text += input.ConsumeRandomLengthString(8);
+    else text += pieces[choice % count];
+  }
+  return text;
+}
+
+MailboxSettings DrawSettings(FuzzedDataProvider& input) {
+  MailboxSettings settings;
+  settings.enabled = input.ConsumeIntegralInRange<int>(0, 7) != 0;
+  settings.lookAtDeliveredTo = input.ConsumeBool();
+  const int rules = input.ConsumeIntegralInRange<int>(0, kMaxRules);
+  for (int i = 0; i < rules; ++i) {
+    AddressRule rule;
+    rule.regex = input.ConsumeBool();
+    rule.setSender = input.ConsumeBool();
+    rule.verp = input.ConsumeBool();
+    rule.pattern = Assemble(input, kPatternPieces, std::size(kPatternPieces), 4);
+    rule.name = input.ConsumeRandomLengthString(kMaxFieldBytes);
+    rule.address = input.ConsumeRandomLengthString(kMaxFieldBytes);
+    settings.rules.push_back(rule);
+  }
+  return settings;
+}
+
+HeaderWrites Run(SettingsTable& table, const std::string& reference,
+                 const std::optional<std::string>& source) {
+  MemoryHost host(reference, source);
+  RewriteReport report;
+  RewriteSenderWith(host, nullptr, table, &report);
+  // At most a Sender and then a From; a From always carries an angle address.
+  FUZZ_CHECK(host.writes.size() <= 2);
+  if (!host.writes.empty()) {
+    FUZZ_CHECK(host.writes.back().first == "From");
+    const std::string& from = host.writes.back().second;
+    FUZZ_CHECK(!from.empty() && from.back() == '>' && from.find('<') != std::string::npos);
+    FUZZ_CHECK(report.ruleIndex >= 1);
+  } else {
+    FUZZ_CHECK(report.ruleIndex == 0);
+  }
+  if (host.writes.size() == 2) {
+    FUZZ_CHECK(host.writes[0].first == "Sender");
+    const std::string& sender = host.writes[0].second;
+    FUZZ_CHECK(sender.size() >= 2 && sender.front() == '<' && sender.back() == '>');
+  }
+  return host.writes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::InstallPlugInTables();
+  FuzzedDataProvider input(data, size);
+  SettingsTable table;
+  table["box.mb"] = DrawSettings(input);
+  std::string reference = input.ConsumeBool() ? "Box.mb\\Inbox\\>" : "";
+  reference += input.ConsumeRandomLengthString(kMaxReferenceBytes);
+  const std::optional<std::string> source =
+      input.ConsumeIntegralInRange<int>(0, 15) == 0
+          ? std::nullopt
+          : std::optional<std::string>(
+                Assemble(input, kSourcePieces, std::size(kSourcePieces), 64) +
+                input.ConsumeRemainingBytesAsString());
+
+  const SettingsTable pristine = table;  // copies start with empty caches
+  const HeaderWrites first = Run(table, reference, source);
+  if (!table["box.mb"].enabled) FUZZ_CHECK(first.empty());
+  FUZZ_CHECK(Run(table, reference, source) == first);
+  SettingsTable copy = pristine;
+  FUZZ_CHECK(Run(copy, reference, source) == first);
+  return 0;
+}
