@@ -280,7 +280,8 @@ class Compiler {
         p_(start_),
         end_(start_ + length),
         program_(program),
-        options_(program.options) {}
+        options_(program.options),
+        callerOptions_(program.options) {}
 
   const char* Run();
 
@@ -333,12 +334,14 @@ class Compiler {
   bool Alternative();
   bool Finish();
   bool BuildSearchAids();
+  void DropSearchAids();
 
   const std::uint8_t* start_;
   const std::uint8_t* p_;
   const std::uint8_t* end_;
   RegexProgram& program_;
   std::uint32_t options_;
+  const std::uint32_t callerOptions_;
   std::int32_t write_ = 0;
   std::int32_t lastPiece_ = None;
   std::int32_t openRun_ = None;
@@ -459,8 +462,22 @@ const char* Compiler::Run() {
   while (!AtEnd()) {
     if (!Step()) return error_;
   }
-  if (!Finish()) return error_;
+  if (!Finish()) {
+    DropSearchAids();
+    return error_;
+  }
   return nullptr;
+}
+
+// A failed program is never searched: it keeps no search aids and no work
+// arrays, even when the failure came after some of them were made.
+void Compiler::DropSearchAids() {
+  program_.options = callerOptions_;
+  program_.requiredLiteral = nullptr;
+  program_.leadingSet = nullptr;
+  std::free(program_.skipTable);
+  program_.skipTable = nullptr;
+  ReleaseWorkArrays(program_);
 }
 
 bool Compiler::Step() {
@@ -1228,10 +1245,7 @@ bool Compiler::BuildSearchAids() {
                              &program_.bestEndSlots};
   for (std::int32_t** array : arrays) {
     void* block = GatedMalloc(arrayBytes);
-    if (block == nullptr) {
-      ReleaseWorkArrays(program_);
-      return Fail(MemoryExhausted);
-    }
+    if (block == nullptr) return Fail(MemoryExhausted);
     std::memset(block, 0, arrayBytes);
     *array = static_cast<std::int32_t*>(block);
   }

@@ -673,6 +673,10 @@ TEST_F(AllocationFailure, EveryFailingAllocationGivesMemoryExhausted) {
     Compiled compiled(pattern);
     EXPECT_EQ(compiled.error(), "memory exhausted") << "allocation " << fail;
     EXPECT_EQ(compiled.program().startSlots, nullptr);
+    EXPECT_EQ(compiled.program().bestEndSlots, nullptr);
+    EXPECT_EQ(compiled.program().skipTable, nullptr);
+    EXPECT_EQ(compiled.program().requiredLiteral, nullptr);
+    EXPECT_EQ(compiled.program().options, 0u);
   }
 }
 
