@@ -198,6 +198,8 @@ std::size_t CountBraceExpansions(const std::string& pattern) {
   try {
     BraceStructure structure;
     structure.Analyse(pattern, false);
+    // Divided rather than multiplied: size_t may be 32 bits wide.
+    if (pattern.size() > MaxBraceExpansionBytes / structure.total) return kSaturated;
     return structure.total;
   } catch (const std::bad_alloc&) {
     return kSaturated;  // unknown: treat as too many

@@ -95,6 +95,15 @@ TEST(ExpandBraces, StopsAtTheLimit) {
   EXPECT_EQ(CountBraceExpansions("{x," + Repeat("{a,b}", 6) + Repeat("{a,b}", 6) + "}"), 4097u);
 }
 
+TEST(ExpandBraces, LongPatternsWithManyEntriesAreRefused) {
+  // 2048 entries of up to 5000 bytes fit within the byte limit, 4096 do not.
+  const std::string halfPadding(5000 - 11 * 5, 'p');
+  EXPECT_EQ(Expand(Repeat("{a,b}", 11) + halfPadding).size(), 2048u);
+  const std::string padding(5000 - 12 * 5, 'p');
+  EXPECT_EQ(CountBraceExpansions(Repeat("{a,b}", 12) + padding), MaxBraceExpansions + 1);
+  EXPECT_TRUE(Expand(Repeat("{a,b}", 12) + padding).empty());
+}
+
 TEST(ExpandBraces, DeepNestingNeedsNoRecursion) {
   const int depth = 200000;
   const std::string nested = std::string(depth, '{') + "a,b" + std::string(depth, '}');
