@@ -46,3 +46,9 @@ test-native: native
 
 clean:
 	rm -rf build dist
+
+# The release package: dist/fromsel-VERSION-win32.zip with the 32-bit
+# fromsel.dll and fromsel.exe, the user guide and the examples.
+.PHONY: dist
+dist: win32
+	@bash scripts/dist.sh
