@@ -14,6 +14,8 @@ constexpr std::size_t kSaturated = MaxBraceExpansions + 1;
 // Patterns shorter than this build their entries in a stack buffer.
 constexpr std::size_t kStackBufferSize = 260;
 
+// Group numbers fit 32 bits: longer patterns than MaxBraceExpansionBytes
+// are refused before their groups are numbered.
 constexpr std::uint32_t kNoGroup = UINT32_MAX;
 
 std::size_t SaturatingAdd(std::size_t a, std::size_t b) {
@@ -42,6 +44,7 @@ std::vector<char> FindGroupOpeners(const std::string& pattern) {
   return opens;
 }
 
+// Where a sequence goes on after the group it is inside of.
 struct Resume {
   std::size_t index;
   std::size_t product;
