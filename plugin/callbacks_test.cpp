@@ -89,6 +89,8 @@ const ReplyCase kReplyCases[] = {
     {"QuotedLocalPart", ">Enable=1\n:SV:*\t\tjohn doe@example.net\n",
      {"set: Sender: <\"john doe-\"@example.net-@[]>", "set: From: <\"john doe\"@example.net>"}},
     {"MatchedAddressItself", ">Enable=1\n::*\t\t\n", {"set: From: <news@example.org>"}},
+    {"NameWithCommaUnquoted", ">Enable=1\n::*\tDoe, John\tjd@example.net\n",
+     {"set: From: Doe, John <jd@example.net>"}},
     {"DisabledMailbox", ">Enable=0\n::*\tMe\tme@example.net\n", {}},
     {"NoSettingsFile", "", {}},
     {"VerpWithoutSetSender", ">Enable=1\n:V:*@example.org\tMe\tme@example.net\n",

@@ -62,7 +62,14 @@ bool AttachPlugin(HINSTANCE instance) {
     ShowResourceMessage(nullptr, IDS_HOST_API_FAILED, kLoadFailureFlags);
     return false;
   }
-  const std::string plugIns = BoundHost().GetDataFolder() + kPlugInsDirectoryName;
+  const std::string dataFolder = BoundHost().GetDataFolder();
+  if (dataFolder.empty()) {
+    // No data folder (or a null one): "PlugIns" would land in whatever the
+    // current directory is. There is no place for the ini file.
+    ShowResourceMessage(nullptr, IDS_CANNOT_CREATE_INI, kLoadFailureFlags);
+    return false;
+  }
+  const std::string plugIns = dataFolder + kPlugInsDirectoryName;
   if (!EnsurePlugInsDirectory(plugIns)) return false;
   const std::string iniPath = plugIns + "\\" + IniFileNameFor(ModulePath(instance));
   SetPluginIniPath(iniPath);

@@ -101,6 +101,16 @@ TEST(PluginLoad, PlugInsThatCannotBeCreatedRefusesTheLoadWithTheSystemText) {
   EXPECT_FALSE(parent.Exists("no"));
 }
 
+TEST(PluginLoad, AHostWithoutADataFolderRefusesTheLoadAndCreatesNothing) {
+  TempFolder here;
+  // The host runs in `here`, so a relative "PlugIns" would appear in it.
+  const HostRun run = RunHost("testhost.exe", {"load"}, here.Path());
+  EXPECT_TRUE(run.HasLine("load: refused (error 1114)")) << run.output;
+  EXPECT_TRUE(run.HasLine("messagebox: Fromsel|Unable to create ini file.|topmost=1"))
+      << run.output;
+  EXPECT_FALSE(here.Exists("PlugIns"));
+}
+
 TEST(PluginLoad, TheIniFileIsNamedAfterTheLibraryWhereverItLies) {
   TempFolder data;
   TempFolder library;

@@ -91,9 +91,10 @@ TESTHOST_SCENARIO(info, "BKC_OnPlugInInfo, printing the four fields") {
   return true;
 }
 
-TESTHOST_SCENARIO(setup, "BKC_OnPlugInSetup with no owner window") {
+TESTHOST_SCENARIO(setup, "BKC_OnPlugInSetup; --owner 1 passes the host's main window") {
   if (!RequireLoaded(context, "setup")) return false;
-  Report("setup: %d", context.plugin.onPlugInSetup(nullptr));
+  HWND owner = context.Option("owner") == "1" ? State().MainWindow() : nullptr;
+  Report("setup: %d", context.plugin.onPlugInSetup(owner));
   return true;
 }
 

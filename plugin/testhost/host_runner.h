@@ -166,8 +166,10 @@ inline std::string QuoteArgument(const std::string& argument) {
   return quoted + "\"";
 }
 
-// Runs a host program of ExecutableFolder() with `arguments` and collects its report.
-inline HostRun RunHost(const std::string& program, const std::vector<std::string>& arguments) {
+// Runs a host program of ExecutableFolder() with `arguments` (in
+// `workingFolder` when given) and collects its report.
+inline HostRun RunHost(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::string& workingFolder = "") {
   HostRun run;
   TempFolder scratch;
   const std::string outputPath = scratch.Path() + "report.txt";
@@ -188,7 +190,8 @@ inline HostRun RunHost(const std::string& program, const std::vector<std::string
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back('\0');
   const BOOL started = CreateProcessA(exe.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                                      0, nullptr, nullptr, &startup, &process);
+                                      0, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(),
+                                      &startup, &process);
   CloseHandle(output);
   if (!started) {
     run.output = "cannot start " + exe;

@@ -16,6 +16,14 @@ HostState& State() {
   return state;
 }
 
+HWND HostState::MainWindow() {
+  if (!mainWindow) {
+    mainWindow = CreateWindowExA(0, "STATIC", "Fromsel test host", WS_OVERLAPPEDWINDOW, 0, 0,
+                                 640, 480, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  }
+  return mainWindow;
+}
+
 HWND HostState::NewComposeWindow(const std::string& beckyRef) {
   const HWND handle =
       reinterpret_cast<HWND>(kFirstComposeHandle + 0x10 * composeWindows.size());

@@ -32,6 +32,11 @@ struct HostState {
   int sourcesAllocated = 0;
   int sourcesReleased = 0;
   int unknownReleases = 0;  // BKA_Free of a pointer this host never gave out
+  HWND mainWindow = nullptr;
+
+  // The host's main window (hidden), created on first use: owner of the
+  // plug-in's setup dialog when a scenario asks for one.
+  HWND MainWindow();
 
   // A new compose window with the given "X-Becky-Ref" header.
   HWND NewComposeWindow(const std::string& beckyRef);

@@ -7,6 +7,8 @@
 //   --source FILE    raw message served for every BKA_GetSource ("" for none)
 //   --cancel-dialogs 1   cancel every dialog box other than a message box
 // `testhost.exe help` lists the scenarios.
+#include <windows.h>
+#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 
@@ -53,6 +55,10 @@ void PrintHelp() {
 int main(int argc, char** argv) {
   // The report is read by tests: plain LF line ends.
   _setmode(_fileno(stdout), _O_BINARY);
+  // Like the mail client: the list-view class the settings dialog uses is
+  // registered by the host, not by the plug-in.
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
   StartMessageCapture();
   ScenarioContext context;
   bool allPassed = true;
