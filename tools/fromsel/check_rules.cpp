@@ -34,9 +34,11 @@ void AddRegexProblems(const AddressRule& rule, std::vector<std::string>& problem
 
 void AddWildcardProblems(const AddressRule& rule, std::vector<std::string>& problems) {
   if (HasUnmatchedBrace(rule.pattern)) problems.push_back("unmatched { in wildcard pattern");
+  // Expansion refuses a pattern over either limit, and the rule then never matches.
   if (CountBraceExpansions(rule.pattern) > MaxBraceExpansions)
-    problems.push_back("wildcard pattern expands to more than " +
-                       std::to_string(MaxBraceExpansions) + " patterns and never matches");
+    problems.push_back("wildcard pattern expands beyond the limit of " +
+                       std::to_string(MaxBraceExpansions) + " patterns or " +
+                       std::to_string(MaxBraceExpansionBytes >> 20) + " MiB and never matches");
 }
 
 }  // namespace

@@ -53,6 +53,11 @@ TEST(CheckRules, EachProblemIsNamed) {
   std::string wide;
   for (int i = 0; i < 13; ++i) wide += "{a,b}";
   ASSERT_GT(CountBraceExpansions(wide), MaxBraceExpansions);
+  // 4096 patterns of 5 KiB each: 20 MiB.
+  const std::string longAndWide = wide.substr(0, 12 * 5) + std::string(5000, 'x');
+  ASSERT_GT(CountBraceExpansions(longAndWide), MaxBraceExpansions);
+  const char* kBeyondLimit =
+      "wildcard pattern expands beyond the limit of 4096 patterns or 16 MiB and never matches|";
   const struct {
     AddressRule rule;
     const char* problems;
@@ -60,7 +65,8 @@ TEST(CheckRules, EachProblemIsNamed) {
       {Rule(false, ""), "empty pattern|"},
       {Rule(true, ""), "empty pattern|"},
       {Rule(false, "{a,b"), "unmatched { in wildcard pattern|"},
-      {Rule(false, wide), "wildcard pattern expands to more than 4096 patterns and never matches|"},
+      {Rule(false, wide), kBeyondLimit},
+      {Rule(false, longAndWide), kBeyondLimit},
       {Rule(true, "x\\{"), ""},  // brace counting is for wildcard patterns only
       {Rule(false, "a\tb"), "pattern holds a TAB|"},
       {Rule(false, "*", "Me\r"), "name holds a CR|"},
