@@ -31,7 +31,7 @@ class FakeHost : public HostApi {
   std::string GetDataFolder() override { return Log("GetDataFolder", dataFolder); }
   std::string GetCurrentMailBox() override { return Log("GetCurrentMailBox", mailbox); }
   std::string GetCurrentFolder() override { return Log("GetCurrentFolder", folder); }
-  void ComposeMail(const std::string&) override { calls.push_back("ComposeMail"); }
+  void ComposeMail(const std::string&) override {}
   std::optional<std::string> GetSource(const std::string& ref) override {
     calls.push_back("GetSource " + ref);
     auto it = sources.find(ref);
@@ -71,6 +71,12 @@ AddressRule Rule(const std::string& flags, const std::string& pattern, const std
   return rule;
 }
 
+template <class Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
+// Failures name the case instead of dumping its bytes.
+template <class Case>
+auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) { return os << c.name; }
+
 class RewriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -90,9 +96,6 @@ class RewriteTest : public ::testing::Test {
 
   MailboxSettings& settings() { return table_["work.mb"]; }
   void Source(const std::string& text) { host_.sources["Work.mb\\Inbox\\?000000ff"] = text; }
-  void FolderIni(const std::string& text) {
-    std::ofstream(root_ / "Work.mb" / "Inbox" / "Folder.ini", std::ios::binary) << text;
-  }
   Headers Run(RewriteReport* report = nullptr) {
     RewriteSenderWith(host_, &window_, table_, report);
     return host_.set;
@@ -109,8 +112,6 @@ struct WorkedCase {
   AddressRule rule;
   Headers expected;
 };
-
-void PrintTo(const WorkedCase& c, std::ostream* os) { *os << c.name; }
 
 class WorkedExampleTest : public RewriteTest, public ::testing::WithParamInterface<WorkedCase> {};
 
@@ -141,10 +142,11 @@ INSTANTIATE_TEST_SUITE_P(
         WorkedCase{"NoMatch", Rule("", "*@example.com", "", "x@y"), {}},
         WorkedCase{"RegexGroup", Rule("R", "(.+)@example\\.org", "", "me+\\1@example.net"),
                    {{"From", "<me+news@example.net>"}}},
+        WorkedCase{"RegexEmptyAddress", Rule("R", ".*", "", ""), {{"From", "<news@example.org>"}}},
         WorkedCase{"RegexAnchored", Rule("R", "news", "", "x@y"), {}},
         WorkedCase{"RegexWholeAddress", Rule("R", "NEWS@.*", "", "\\&"),
                    {{"From", "<news@example.org>"}}}),
-    [](const ::testing::TestParamInfo<WorkedCase>& info) { return info.param.name; });
+    CaseName<WorkedCase>);
 
 TEST_F(RewriteTest, HostCallsComeInOrder) {
   settings().rules.push_back(Rule("S", "*", "", "me@example.net"));
@@ -156,58 +158,36 @@ TEST_F(RewriteTest, HostCallsComeInOrder) {
                              "CompSetSpecifiedHeader Sender", "CompSetSpecifiedHeader From"}));
 }
 
-TEST_F(RewriteTest, DisabledMailboxChangesNothing) {
+TEST_F(RewriteTest, DisabledOrUnknownMailboxChangesNothing) {
   settings().rules.push_back(Rule("", "*", "", ""));
   settings().enabled = false;
   RewriteReport report;
   EXPECT_TRUE(Run(&report).empty());
   EXPECT_EQ(report.stoppedBecause, "disabled");
-}
 
-TEST_F(RewriteTest, UnknownMailboxGetsADefaultEntry) {
   host_.mailbox = "Other.MB\\";
   EXPECT_TRUE(Run().empty());
-  ASSERT_EQ(table_.count("other.mb"), 1u);
+  ASSERT_EQ(table_.count("other.mb"), 1u);  // a default entry is added
   EXPECT_FALSE(table_["other.mb"].enabled);
 }
 
-TEST_F(RewriteTest, OneCharacterMailboxGivesTheEmptyKey) {
-  host_.mailbox = "\\";
-  Run();
-  EXPECT_EQ(table_.count(""), 1u);
-}
-
-struct FolderCase {
-  const char* name;
-  std::string ini;
-  bool rewritten;
-};
-
-void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
-
-class FolderIniTest : public RewriteTest, public ::testing::WithParamInterface<FolderCase> {};
-
-TEST_P(FolderIniTest, OnlyANonEmptyFromAddrStopsTheRun) {
+TEST_F(RewriteTest, OnlyANonEmptyFromAddrStopsTheRun) {
   settings().rules.push_back(Rule("", "*", "", ""));
-  FolderIni(GetParam().ini);
-  EXPECT_EQ(Run().size(), GetParam().rewritten ? 1u : 0u);
+  const fs::path ini = root_ / "Work.mb" / "Inbox" / "Folder.ini";
+  std::ofstream(ini, std::ios::binary) << "[Settings]\r\nFromAddr=\r\n";
+  EXPECT_EQ(Run().size(), 1u);
+  host_.set.clear();
+  std::ofstream(ini, std::ios::binary) << "[Settings]\r\nFromAddr=me@example.com\r\n";
+  RewriteReport report;
+  EXPECT_TRUE(Run(&report).empty());
+  EXPECT_EQ(report.stoppedBecause, "folder has FromAddr");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rewrite, FolderIniTest,
-    ::testing::Values(FolderCase{"FromAddr", "[Settings]\r\nFromAddr=me@example.com\r\n", false},
-                      FolderCase{"EmptyFromAddr", "[Settings]\r\nFromAddr=\r\n", true},
-                      FolderCase{"OtherSection", "[Other]\r\nFromAddr=me@example.com\r\n", true},
-                      FolderCase{"NoKey", "[Settings]\r\nName=x\r\n", true}),
-    [](const ::testing::TestParamInfo<FolderCase>& info) { return info.param.name; });
 
 struct ReferenceCase {
   const char* name;
   std::string reference;
   std::string sourceRef;  // empty: GetSource is never called
 };
-
-void PrintTo(const ReferenceCase& c, std::ostream* os) { *os << c.name; }
 
 class ReferenceTest : public RewriteTest, public ::testing::WithParamInterface<ReferenceCase> {};
 
@@ -222,26 +202,17 @@ TEST_P(ReferenceTest, FormsThisSourceRef) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rewrite, ReferenceTest,
-    ::testing::Values(ReferenceCase{"Decimal255", "F\\>255", "F\\?000000ff"},
-                      ReferenceCase{"Trimmed", " \t F\\>255\r\n", "F\\?000000ff"},
-                      ReferenceCase{"NoDigits", "F\\>x", "F\\?00000000"},
-                      ReferenceCase{"TailDropped", "F\\>16>2", "F\\?00000010"},
+    ::testing::Values(ReferenceCase{"Decimal255", " \t F\\>255\r\n", "F\\?000000ff"},
+                      ReferenceCase{"NoDigitsTailDropped", "F\\>x>2", "F\\?00000000"},
                       ReferenceCase{"Wraps", "F\\>4294967297", "F\\?00000001"},
                       ReferenceCase{"NoMark", "plain", "plain"},
                       ReferenceCase{"Blank", " \t ", ""},
+                      // One byte more than the first buffer holds with its NUL.
+                      ReferenceCase{"OverflowsFirstBuffer", std::string(258, 'b') + ">1",
+                                    std::string(258, 'b') + "?00000001"},
                       ReferenceCase{"Long", std::string(5000, 'a') + ">1",
-                                    std::string(5000, 'a') + "?00000001"},
-                      ReferenceCase{"FillsFirstBuffer", std::string(257, 'b') + ">1",
-                                    std::string(257, 'b') + "?00000001"}),
-    [](const ::testing::TestParamInfo<ReferenceCase>& info) { return info.param.name; });
-
-TEST_F(RewriteTest, NoSourceChangesNothing) {
-  settings().rules.push_back(Rule("", "*", "", ""));
-  host_.sources.clear();
-  RewriteReport report;
-  EXPECT_TRUE(Run(&report).empty());
-  EXPECT_EQ(report.stoppedBecause, "no source message");
-}
+                                    std::string(5000, 'a') + "?00000001"}),
+    CaseName<ReferenceCase>);
 
 struct OrderCase {
   const char* name;
@@ -252,8 +223,6 @@ struct OrderCase {
   std::string header;
   int ruleIndex;
 };
-
-void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
 
 class OrderTest : public RewriteTest, public ::testing::WithParamInterface<OrderCase> {};
 
@@ -273,37 +242,36 @@ TEST_P(OrderTest, FirstAddressThenFirstRuleDecides) {
   EXPECT_EQ(report.ruleIndex, GetParam().ruleIndex);
 }
 
-const char* const kBoth = "Cc: c@cc.example\r\nTo: t@to.example\r\nDelivered-To: d@dt.example\r\n\r\n";
+const char* const kAll = "Cc: c@cc.example\r\nTo: t@to.example\r\nDelivered-To: d@dt.example\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rewrite, OrderTest,
     ::testing::Values(
-        OrderCase{"ToBeforeCc", kBoth,
+        OrderCase{"ToBeforeCc", kAll,
                   {Rule("", "*@cc.example", "", "cc@me"), Rule("", "*@to.example", "", "to@me")},
                   true, "<to@me>", "To", 2},
-        OrderCase{"EarlierRuleWins", kBoth,
+        OrderCase{"EarlierRuleWins", kAll,
                   {Rule("", "t@*", "", "first@me"), Rule("", "*", "", "second@me")}, false,
                   "<first@me>", "To", 1},
         OrderCase{"SecondToAddress", "To: a@x.example, b@y.example\r\n\r\n",
                   {Rule("", "*@y.example", "", "y@me")}, false, "<y@me>", "To", 1},
-        OrderCase{"CcWhenNoToMatches", kBoth, {Rule("", "*@cc.example", "", "cc@me")}, false,
+        OrderCase{"CcWhenNoToMatches", kAll, {Rule("", "*@cc.example", "", "cc@me")}, false,
                   "<cc@me>", "Cc", 1},
-        OrderCase{"DeliveredToWhenAsked", kBoth, {Rule("", "*@dt.example", "", "dt@me")}, true,
+        OrderCase{"DeliveredToWhenAsked", kAll, {Rule("", "*@dt.example", "", "dt@me")}, true,
                   "<dt@me>", "Delivered-To", 1},
-        OrderCase{"DeliveredToIgnoredByDefault", kBoth, {Rule("", "*@dt.example", "", "dt@me")},
+        OrderCase{"DeliveredToIgnoredByDefault", kAll, {Rule("", "*@dt.example", "", "dt@me")},
                   false, "", "", 0},
         OrderCase{"EmptyDeliveredToIsNoAddress", "Delivered-To:  \r\n\r\n",
                   {Rule("", "*", "", "any@me")}, true, "", "", 0},
-        OrderCase{"NoRecipients", "Subject: x\r\n\r\nTo: a@b\r\n", {Rule("", "*", "", "")}, true,
+        OrderCase{"BodyIsNotHeaders", "Subject: x\r\n\r\nTo: a@b\r\n", {Rule("", "*", "", "")}, true,
                   "", "", 0},
-        OrderCase{"BadRegexDoesNotStopLaterRules", kBoth,
+        OrderCase{"BadRegexDoesNotStopLaterRules", kAll,
                   {Rule("R", "(t@", "", "bad@me"), Rule("", "t@*", "", "good@me")}, false,
                   "<good@me>", "To", 2}),
-    [](const ::testing::TestParamInfo<OrderCase>& info) { return info.param.name; });
+    CaseName<OrderCase>);
 
 TEST_F(RewriteTest, WithoutProcessTableNothingHappens) {
   ReleaseSettingsTable();
-  ASSERT_EQ(CurrentSettingsTable(), nullptr);
   RewriteReport report;
   RewriteSender(host_, &window_, &report);
   EXPECT_TRUE(host_.calls.empty());
@@ -311,7 +279,6 @@ TEST_F(RewriteTest, WithoutProcessTableNothingHappens) {
 }
 
 TEST_F(RewriteTest, ProcessTableIsUsed) {
-  fs::create_directories(root_ / "Work.mb");
   std::ofstream(root_ / "Work.mb" / "fromsel.ini", std::ios::binary)
       << ">Enable=1\n>Delivered-To=0\n::*@example.org\tMe\tme@example.net\n";
   LoadSettingsTable(host_.dataFolder);
@@ -326,8 +293,6 @@ struct SenderCase {
   std::string local, domain;
 };
 
-void PrintTo(const SenderCase& c, std::ostream* os) { *os << c.name; }
-
 class BuildSenderTest : public ::testing::TestWithParam<SenderCase> {};
 
 TEST_P(BuildSenderTest, SplitsAndQuotes) {
@@ -339,23 +304,16 @@ TEST_P(BuildSenderTest, SplitsAndQuotes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rewrite, BuildSenderTest,
-    ::testing::Values(SenderCase{"Plain", "me@example.net", "me", "@example.net"},
-                      SenderCase{"DotAtom", "a.b.c@x", "a.b.c", "@x"},
+    ::testing::Values(SenderCase{"DotAtom", "a.b.c@x", "a.b.c", "@x"},
                       SenderCase{"LeadingDot", ".a@x", "\".a\"", "@x"},
                       SenderCase{"TrailingDot", "a.@x", "\"a.\"", "@x"},
                       SenderCase{"DoubleDot", "a..b@x", "\"a..b\"", "@x"},
                       SenderCase{"LastAtSplits", "a@b@x", "\"a@b\"", "@x"},
                       SenderCase{"OnlyAt", "@x", "", "@x"},
-                      SenderCase{"NoAtIsAllLocal", "postmaster", "postmaster", ""},
-                      SenderCase{"NoAtQuoted", "post master", "\"post master\"", ""},
+                      SenderCase{"NoAtIsAllLocal", "post master", "\"post master\"", ""},
                       SenderCase{"QuotedAgain", "\"q\\x\"@x", "\"\\\"q\\\\x\\\"\"", "@x"},
                       SenderCase{"EightBit", "j\xf6rg@x", "\"j\xf6rg\"", "@x"}),
-    [](const ::testing::TestParamInfo<SenderCase>& info) { return info.param.name; });
-
-TEST(BuildSenderAddress, EmptyRuleAddressUsesTheCandidate) {
-  const AddressRule rule = Rule("R", "(.*)", "", "");
-  EXPECT_EQ(BuildSenderAddress(rule, "x y@z", regex::RegexRegisters{}).localPart, "\"x y\"");
-}
+    CaseName<SenderCase>);
 
 }  // namespace
 }  // namespace fromsel
