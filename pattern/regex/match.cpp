@@ -94,13 +94,6 @@ class BacktrackStack {
   Word* heap_ = nullptr;
 };
 
-bool FoldingApplies(std::uint32_t options) {
-  return (options & IgnoreCase) && CaseTable() != nullptr;
-}
-
-std::uint8_t MapByte(std::uint8_t c, bool fold) { return fold ? CaseTable()[c] : c; }
-
-bool IsWordByte(std::uint8_t c) { return WordTable()[c] == 1; }
 
 bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
   if (at < 0 || at + 3 > length) return false;
@@ -135,7 +128,9 @@ class Matcher {
         position_(position),
         stack_(stack),
         budget_(budget),
-        registerCount_(program.registerCount) {}
+        registerCount_(program.registerCount),
+        caseTable_(CaseTable()),
+        wordTable_(WordTable()) {}
 
   // Length of the match, -1, or -2.
   int Run();
@@ -172,6 +167,11 @@ class Matcher {
   std::uint8_t ChooseGreedyLoopRewrite(int at) const;
 
   bool Has(int at, int bytes) const { return at >= 0 && at + bytes <= codeLength_; }
+  bool FoldingApplies(std::uint32_t options) const {
+    return (options & IgnoreCase) && caseTable_ != nullptr;
+  }
+  std::uint8_t MapByte(std::uint8_t c, bool fold) const { return fold ? caseTable_[c] : c; }
+  bool IsWordByte(std::uint8_t c) const { return wordTable_[c] == 1; }
   int Target(int fieldOffset) const { return fieldOffset + 2 + ReadDisp16(code_ + fieldOffset); }
 
   RegexProgram& program_;
@@ -183,6 +183,9 @@ class Matcher {
   BacktrackStack& stack_;
   MatchBudget& budget_;
   int registerCount_;
+  // The process-wide tables, looked up once per match.
+  const std::uint8_t* caseTable_;
+  const std::uint8_t* wordTable_;
 
   int pc_ = 0;
   int cursor_ = 0;
