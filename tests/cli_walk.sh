@@ -17,6 +17,9 @@ trap 'rm -rf "$work"' EXIT
 passed=0
 failed=0
 stdin=/dev/null
+# Under a sanitizer build a report must not pass for a documented exit code.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-exitcode=86}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:exitcode=86}
 
 fail() {
   failed=$((failed + 1))
