@@ -35,7 +35,7 @@ build/all/CTestTestfile.cmake:
 	@mkdir -p build/all
 	@printf 'subdirs("../native")\nsubdirs("../win64")\n' > $@
 
-test: native win32 win64 build/all/CTestTestfile.cmake
+test: test-asan test-fuzz native win32 win64 build/all/CTestTestfile.cmake
 	@bash scripts/wine-prefix.sh
 	@cd build/all && xvfb-run -a -s "-screen 0 1280x1024x24" \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300; \
@@ -52,3 +52,20 @@ clean:
 .PHONY: dist
 dist: win32
 	@bash scripts/dist.sh
+
+# Sanitizer checks that `make test` runs first: the native unit suite built
+# by clang under ASan+UBSan, then every fuzz target for FUZZ_SECONDS (30 s).
+# `make fuzz` runs the targets longer (600 s each), `make bench` runs the
+# benchmarks and writes build/bench/RESULTS.md.
+.PHONY: test-asan test-fuzz fuzz bench
+test-asan: asan
+	@cd build/asan && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-fuzz: bootstrap
+	@FUZZ_SECONDS=$(or $(FUZZ_SECONDS),30) bash scripts/fuzz.sh
+
+fuzz: bootstrap
+	@FUZZ_SECONDS=$(or $(FUZZ_SECONDS),600) bash scripts/fuzz.sh
+
+bench: bootstrap
+	@bash scripts/bench.sh
