@@ -28,6 +28,26 @@ bool ShowsHandCursor(HWND link) {
   return handled == TRUE && info.hCursor == LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));
 }
 
+// Pixels of the top edge of `control` on screen that differ from the
+// dialog's face colour: a focus rectangle draws a dotted line there.
+int MarkedTopEdgePixels(HWND control) {
+  RedrawWindow(control, nullptr, nullptr, RDW_UPDATENOW);
+  Sleep(200);  // let the X server show it; the check itself is not timed
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  HDC screen = GetDC(nullptr);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  int marked = 0;
+  for (LONG x = rect.left; x < rect.right; ++x)
+    if (GetPixel(screen, x, rect.top) != face) ++marked;
+  ReleaseDC(nullptr, screen);
+  return marked;
+}
+
+void MoveFocusTo(HWND dialog, HWND control) {
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
 void MakeSampleData(TempDataFolder& folder) {
   folder.MakeMailbox("Work.mb", "Work Account");
   folder.WriteFile("Work.mb\\fromsel.ini",
@@ -69,6 +89,22 @@ TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links,
                                     "compose URL");
                checks.Expect(IsWindowVisible(about.Window()) != FALSE, "stays open after mail");
 
+               // The caption is the target, ampersand and all.
+               about.SetText(IDC_MAIL_LINK, "sales&support@fromsel.test");
+               about.Click(IDC_MAIL_LINK);
+               checks.Expect(!State().composeMailUrls.empty() &&
+                                 State().composeMailUrls.back() ==
+                                     "mailto:sales&support@fromsel.test",
+                             "compose URL follows the caption");
+
+               // Focus onto a link draws its focus rectangle; away removes it.
+               MoveFocusTo(about.Window(), about.Item(IDC_WEB_LINK));
+               checks.Expect(MarkedTopEdgePixels(about.Item(IDC_WEB_LINK)) > 0,
+                             "focus rectangle on the focused link");
+               MoveFocusTo(about.Window(), about.Item(IDOK));
+               checks.Expect(MarkedTopEdgePixels(about.Item(IDC_WEB_LINK)) == 0,
+                             "focus rectangle gone with the focus");
+
                about.Click(IDOK);
                checks.Expect(WaitUntilClosed(about.Window()), "OK ends the about box");
                checks.Expect(IsWindowVisible(settings.Window()) != FALSE, "settings still open");
@@ -78,6 +114,12 @@ TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links,
                if (again.Window()) {
                  SendMessageA(again.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
                  checks.Expect(WaitUntilClosed(again.Window()), "close box ends the about box");
+               }
+               // And with the Escape key, through the dialog's own key handling.
+               const DialogControls third(OpenAbout(settings, thread));
+               if (third.Window()) {
+                 PostMessageA(third.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+                 checks.Expect(WaitUntilClosed(third.Window()), "Escape ends the about box");
                }
                settings.Click(IDCANCEL);
              });
