@@ -108,6 +108,10 @@ std::string VerpSender(const SenderAddress& sender) {
   return "<" + prefix + sender.domainPart + "-@[]>";
 }
 
+bool HasLineBreak(const std::string& value) {
+  return value.find_first_of("\r\n") != std::string::npos;
+}
+
 bool OfferHeader(HostApi& host, ComposeWindow window, MailboxSettings& settings,
                  const std::string& line, const char* header, RewriteReport* report) {
   if (line.empty()) return false;
@@ -157,9 +161,12 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
 
   const SenderAddress sender = BuildSenderAddress(*matched, address, registers.get());
   const std::string angleAddress = "<" + sender.localPart + sender.domainPart + ">";
-  if (matched->setSender)
-    host.CompSetSpecifiedHeader(window, "Sender", matched->verp ? VerpSender(sender) : angleAddress);
+  const std::string senderValue = matched->verp ? VerpSender(sender) : angleAddress;
   const std::string from = matched->name.empty() ? angleAddress : matched->name + " " + angleAddress;
+  // A line break would start a header line of its own in the reply; a
+  // hostile message could plant one through its quoted recipient text.
+  if (HasLineBreak(from) || (matched->setSender && HasLineBreak(senderValue))) return false;
+  if (matched->setSender) host.CompSetSpecifiedHeader(window, "Sender", senderValue);
   host.CompSetSpecifiedHeader(window, "From", from);
 
   if (report) {
