@@ -93,6 +93,8 @@ for c in $commands; do
   has 0 "usage: fromsel $c" "$c" --help
 done
 has 0 "fromsel check --data DIR" --help
+has 0 "usage: fromsel try" help try
+err 64 "help takes one command name" help frobnicate
 
 # --- usage errors common to every command ---------------------------------------
 err 64 "missing command"

@@ -133,7 +133,20 @@ void PrintHelp(std::ostream& out) {
          "usage: fromsel [--hex] COMMAND [OPTIONS] ARGS\n\ncommands:\n";
   for (const Command& command : Commands())
     out << "  " << command.usage << "\n      " << command.summary << "\n";
-  out << "  fromsel help\n      this text; fromsel COMMAND --help for one command\n";
+  out << "  fromsel help\n      this text; fromsel COMMAND --help for one command\n\n"
+         "--hex: PATTERN, SUBJECT, ADDRESS and TEMPLATE are given in hexadecimal.\n"
+         "Exit codes: 0 yes/match, 1 no/no match/problems, 64 usage error,\n"
+         "66 an input file or folder cannot be read.\n";
+}
+
+void PrintCommandHelp(const Command& command, std::ostream& out) {
+  out << "usage: " << command.usage << "\n" << command.summary << "\n" << command.details;
+}
+
+const Command* FindCommand(const std::string& name) {
+  for (const Command& command : Commands())
+    if (name == command.name) return &command;
+  return nullptr;
 }
 
 }  // namespace
@@ -152,18 +165,25 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
   const std::string name = args[0];
   args.erase(args.begin());
   if (name == "help" || name == "--help" || name == "-h") {
-    PrintHelp(io.out);
+    if (args.empty()) {
+      PrintHelp(io.out);
+      return ExitYes;
+    }
+    const Command* topic = args.size() == 1 ? FindCommand(args[0]) : nullptr;
+    if (!topic) {
+      io.err << "fromsel: help takes one command name (try fromsel help)\n";
+      return ExitUsage;
+    }
+    PrintCommandHelp(*topic, io.out);
     return ExitYes;
   }
-  const auto& commands = Commands();
-  auto command = std::find_if(commands.begin(), commands.end(),
-                              [&](const Command& c) { return name == c.name; });
-  if (command == commands.end()) {
+  const Command* command = FindCommand(name);
+  if (!command) {
     io.err << "fromsel: unknown command " << name << " (try fromsel help)\n";
     return ExitUsage;
   }
   if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-    io.out << "usage: " << command->usage << "\n" << command->summary << "\n";
+    PrintCommandHelp(*command, io.out);
     return ExitYes;
   }
   try {
@@ -185,21 +205,53 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"compile", "fromsel compile [--options N] PATTERN",
-       "compile a regular expression and print its byte code", RunCompile},
+       "compile a regular expression and print its byte code", RunCompile,
+       "  --options N   option word, decimal or 0x hexadecimal (default 0)\n"
+       "Prints code:, registers:, options:, required: and leading-set: lines.\n"
+       "Exit 0; a pattern that does not compile prints error: TEXT, exit 1.\n"},
       {"search", "fromsel search [--options N] [--start S] [--range R] PATTERN SUBJECT | --batch",
-       "search SUBJECT with a regular expression and print the registers", RunSearch},
+       "search SUBJECT with a regular expression and print the registers", RunSearch,
+       "  --options N   option word (default 0)\n"
+       "  --start S     where the search starts (default 0)\n"
+       "  --range R     how far it goes (default: to the end of SUBJECT)\n"
+       "  --batch       read JSON Lines {\"pattern\", \"subject\", \"options\", \"start\",\n"
+       "                \"range\"} from stdin and write one JSON line per input line\n"
+       "Prints result: N and one line per register. Exit 0 match, 1 no match,\n"
+       "2 the search gave up (over its budget), 3 the pattern does not compile.\n"},
       {"rule", "fromsel rule [--regex] [--template TEMPLATE] PATTERN ADDRESS",
-       "test one rule against an address as rule matching does", RunRule},
+       "test one rule against an address as rule matching does", RunRule,
+       "  --regex       PATTERN is a regular expression (default: wildcard)\n"
+       "  --template T  also print the address a rule with this From field uses\n"
+       "Exit 0 match, 1 no match, 3 the regular expression does not compile.\n"},
       {"wildcard", "fromsel wildcard [--flags N] PATTERN SUBJECT",
-       "match SUBJECT against a wildcard pattern", RunWildcard},
-      {"expand", "fromsel expand PATTERN", "print the brace expansion of a pattern", RunExpand},
+       "match SUBJECT against a wildcard pattern", RunWildcard,
+       "  --flags N     1 no escape, 2 path name, 4 leading period, 8 case fold;\n"
+       "                default 12, as rules match\n"
+       "Exit 0 match, 1 no match.\n"},
+      {"expand", "fromsel expand PATTERN", "print the brace expansion of a pattern", RunExpand,
+       "Prints each entry on its own line; an empty entry is an empty line. Exit 0.\n"},
       {"addresses", "fromsel addresses [MESSAGE]",
-       "print the candidate addresses of a raw message", RunAddresses},
+       "print the candidate addresses of a raw message", RunAddresses,
+       "Reads MESSAGE, or stdin, and prints HEADER<TAB>ADDRESS lines in the order\n"
+       "the plug-in offers them: To, then Cc, then Delivered-To.\n"
+       "Exit 0 when it printed an address, 1 otherwise.\n"},
       {"settings", "fromsel settings [FILE]",
-       "print a settings file as the plug-in would save it", RunSettings},
+       "print a settings file as the plug-in would save it", RunSettings,
+       "Reads FILE, or stdin. Exit 0.\n"},
       {"try", "fromsel try --data DIR --mailbox NAME [--folder PATH] [--explain] MESSAGE",
-       "print the headers the plug-in would set in a reply to MESSAGE", RunTry},
-      {"check", "fromsel check --data DIR", "report problems in every mailbox's rules", RunCheck},
+       "print the headers the plug-in would set in a reply to MESSAGE", RunTry,
+       "  --data DIR      the host's data folder\n"
+       "  --mailbox NAME  a mailbox directory in it, such as Work.mb\n"
+       "  --folder PATH   the current folder, relative to DIR (default: the mailbox)\n"
+       "  --explain       first say why nothing happened, or which rule decided\n"
+       "Prints Sender: and From: as the plug-in sets them or unchanged; nothing\n"
+       "under DIR is written. Exit 0 when it set a header, 1 otherwise.\n"},
+      {"check", "fromsel check --data DIR", "report problems in every mailbox's rules", RunCheck,
+       "Prints MAILBOX: rule N: PROBLEM for each regular expression that does not\n"
+       "compile as rules compile it, wildcard pattern with an unmatched { or over\n"
+       "the expansion limit, field holding TAB, CR, LF or NUL, and empty pattern;\n"
+       "and MAILBOX: PROBLEM for a settings file that cannot be read or is too large.\n"
+       "Exit 0 when there is no problem, 1 otherwise.\n"},
   };
   return commands;
 }

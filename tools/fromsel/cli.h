@@ -72,6 +72,7 @@ struct Command {
   const char* usage;    // one line: "fromsel NAME ARGS"
   const char* summary;  // one line
   int (*run)(Arguments& args, Output& io);
+  const char* details = "";  // options and exit codes, for COMMAND --help
 };
 
 const std::vector<Command>& Commands();

@@ -35,6 +35,8 @@ TEST(Cli, BadCommandLinesGiveOneLineAndTheirCode) {
       {{"wildcard", "--hex", "zz", "61"}, ExitUsage, "malformed hexadecimal"},
       {{"check"}, ExitUsage, "--data"},
       {{"check", "--data", "x", "extra"}, ExitUsage, "too many arguments"},
+      {{"help", "nonsense"}, ExitUsage, "help takes one command name"},
+      {{"help", "try", "check"}, ExitUsage, "help takes one command name"},
       {{"settings", "/nonexistent/dir/fromsel.ini"}, ExitNoInput, "cannot read"},
   };
   for (const ErrorCase& c : cases) {
@@ -53,6 +55,8 @@ TEST(Cli, HelpListsEveryCommandAndEachCommandHasItsOwn) {
     const CliRun own = RunFromsel({command.name, "--help"});
     EXPECT_EQ(own.code, ExitYes) << command.name;
     EXPECT_EQ(own.out.rfind(std::string("usage: ") + command.usage, 0), 0u) << own.out;
+    EXPECT_NE(own.out.find("Exit 0"), std::string::npos) << own.out;
+    EXPECT_EQ(RunFromsel({"help", command.name}).out, own.out);
   }
 }
 
