@@ -1295,6 +1295,17 @@ std::uint8_t EscapeLetterValue(std::uint8_t letter) {
   }
 }
 
+// Whether walking instructions from `from` meets one that starts at `at`.
+bool InstructionStartsAt(const std::uint8_t* from, const std::uint8_t* at,
+                         const std::uint8_t* end) {
+  while (from < at) {
+    const int length = InstructionLength(from, end);
+    if (length == 0) return false;
+    from += length;
+  }
+  return from == at;
+}
+
 // Walks the code that every match passes through, jumping over optional and
 // counted bodies and over alternatives, and returns the length byte of the
 // longest LiteralRun met (the first of equal lengths), or null.
@@ -1320,8 +1331,12 @@ const std::uint8_t* FindRequiredLiteral(const std::uint8_t* code, const std::uin
         }
         const std::uint8_t* target = jumpTarget(p);
         if (target == nullptr) return best;
+        const std::uint8_t* skipped = p + length;
         p = target;
-        if (p - 3 >= code && p[-3] == Goto && ReadDisp16(p - 2) > 0) {
+        // The exit of an alternative, if the last instruction skipped over
+        // is a forward Goto (and not merely three bytes that look like one).
+        if (p - 3 >= skipped && p[-3] == Goto && ReadDisp16(p - 2) > 0 &&
+            InstructionStartsAt(skipped, p - 3, end)) {
           const std::uint8_t* after = jumpTarget(p - 3);
           if (after == nullptr) return best;
           p = after;

@@ -594,6 +594,15 @@ INSTANTIATE_TEST_SUITE_P(
         AidsCase{"ab\\x41", 0, StartsWithLiteral | NoSkipSearch, 1, -1},
         AidsCase{"^(?:abc)$", IgnoreCase | SingleLine, IgnoreCase | SingleLine, 3, -1}));
 
+TEST_F(CompileTest, RequiredLiteralWalkTakesOnlyRealGotoInstructions) {
+  // The optional run ends in the bytes 08 05 00, which look like a forward
+  // Goto; taking them for one would land inside the next run.
+  Compiled compiled(std::string("\x08\x05\x00 ?ab\x00\x01\x04zcd.", 14), FreeSpacing);
+  ASSERT_TRUE(compiled.ok()) << compiled.error();
+  ASSERT_EQ(compiled.code(), "0A 05 00 01 03 08 05 00 01 08 61 62 00 01 04 7A 63 64 15");
+  EXPECT_EQ(compiled.required(), 9);
+}
+
 TEST_F(CompileTest, SkipTableFoldsUnderIgnoreCaseOrFoldForSearch) {
   for (const std::uint32_t options : {0u, static_cast<std::uint32_t>(IgnoreCase),
                                       static_cast<std::uint32_t>(FoldForSearch)}) {
