@@ -214,11 +214,16 @@ int Reference(const Byte* p, const Byte* subject, int options) {
   }
 }
 
+// Mostly bytes of `alphabet`; one in eight any byte but NUL.
 std::string RandomText(std::mt19937& random, const std::string& alphabet, std::size_t maxSize) {
   std::uniform_int_distribution<std::size_t> size(0, maxSize);
   std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::uniform_int_distribution<int> anyByte(1, 255);
+  std::uniform_int_distribution<int> oneIn(0, 7);
   std::string text;
-  for (std::size_t n = size(random); n > 0; --n) text.push_back(alphabet[pick(random)]);
+  for (std::size_t n = size(random); n > 0; --n) {
+    text.push_back(oneIn(random) == 0 ? static_cast<char>(anyByte(random)) : alphabet[pick(random)]);
+  }
   return text;
 }
 
