@@ -284,14 +284,6 @@ TEST_F(CompileTest, ClassItemsFollowTheirRules) {
   }
 }
 
-TEST_F(CompileTest, SpaceEscapeLeavesOutVerticalTabOnlyOutsideClasses) {
-  Compiled outside("\\s");
-  Compiled inside("[\\s]");
-  ASSERT_TRUE(outside.ok() && inside.ok());
-  EXPECT_FALSE(ByteSetHas(outside.program().code, 0x0B));
-  EXPECT_TRUE(ByteSetHas(inside.program().code, 0x0B));
-}
-
 // --- Code shapes -------------------------------------------------------------
 
 struct ShapeCase {
