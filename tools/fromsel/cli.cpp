@@ -250,7 +250,7 @@ const std::vector<Command>& Commands() {
        "Prints MAILBOX: rule N: PROBLEM for each regular expression that does not\n"
        "compile as rules compile it, wildcard pattern with an unmatched { or over\n"
        "the expansion limit, field holding TAB, CR, LF or NUL, and empty pattern;\n"
-       "and MAILBOX: PROBLEM for a settings file that cannot be read or is too large.\n"
+       "and MAILBOX: PROBLEM for a settings file that is unreadable, a folder or too large.\n"
        "Exit 0 when there is no problem, 1 otherwise.\n"},
   };
   return commands;

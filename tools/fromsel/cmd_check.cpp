@@ -49,7 +49,13 @@ std::size_t CheckMailbox(const std::string& dataFolder, const std::string& mailb
                          std::ostream& out) {
   const std::string path = dataFolder + mailbox + "\\" + SettingsFileName;
   std::error_code error;
-  if (!std::filesystem::exists(NativePath(path), error)) return 0;  // no rules: nothing to check
+  const std::filesystem::file_status status = std::filesystem::status(NativePath(path), error);
+  if (!std::filesystem::exists(status)) return 0;  // no rules: nothing to check
+  if (std::filesystem::is_directory(status)) {
+    // The plug-in cannot read it either and runs the mailbox without rules.
+    out << mailbox << ": " << SettingsFileName << " is a folder, not a file\n";
+    return 1;
+  }
   const std::uintmax_t size = std::filesystem::file_size(NativePath(path), error);
   if (!error && size > kMaxSettingsFileBytes) {
     out << mailbox << ": " << SettingsFileName << " is larger than "

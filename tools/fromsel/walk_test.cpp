@@ -69,10 +69,11 @@ TEST(CheckCommand, ReportsEveryProblemByMailboxAndRule) {
   EXPECT_EQ(Snapshot(data), before);
 }
 
-TEST(CheckCommand, BinaryAndOversizedSettingsFiles) {
+TEST(CheckCommand, SettingsFilesThatAreNoTextFiles) {
   TestFolder data;
   data.MakeDirectory("Bin.mb");
   data.MakeDirectory("Big.mb");
+  data.MakeDirectory("Dir.mb/fromsel.ini");
   data.WriteFile("Bin.mb/fromsel.ini", std::string("::\x7f" "ELF\0\x01\x02\tx\ty\n", 13));
   data.WriteFile("Big.mb/fromsel.ini", "");
   std::filesystem::resize_file(data.path() / "Big.mb" / "fromsel.ini", MaxInputBytes + 1);
@@ -80,7 +81,8 @@ TEST(CheckCommand, BinaryAndOversizedSettingsFiles) {
   EXPECT_EQ(run.code, ExitNo);
   EXPECT_EQ(run.out,
             "Big.mb: fromsel.ini is larger than 256 MiB\n"
-            "Bin.mb: rule 1: pattern holds a NUL byte\n");
+            "Bin.mb: rule 1: pattern holds a NUL byte\n"
+            "Dir.mb: fromsel.ini is a folder, not a file\n");
 }
 
 TEST(CheckCommand, DataFolderThatCannotBeUsed) {
