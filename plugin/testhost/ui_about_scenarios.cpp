@@ -153,8 +153,8 @@ TESTHOST_SCENARIO(ui_screenshots,
                  Report("ui_screenshots: about %s", HexBytes(title).c_str());
                  checks.Expect(SaveWindowBitmap(about.Window(), prefix + "-about.bmp"),
                                "about screenshot");
-                 about.Click(IDCANCEL);
-                 WaitUntilClosed(about.Window());
+                 about.Click(IDOK);
+                 checks.Expect(WaitUntilClosed(about.Window()), "about box closed");
                }
                settings.Click(IDCANCEL);
              });

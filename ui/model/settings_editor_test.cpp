@@ -130,21 +130,6 @@ TEST(ValidateRuleFields, RefusesWhatCannotBeStoredOrCompiled) {
   }
 }
 
-TEST(ReadRule, KeepsPatternAsTypedAndTrimsNameAndAddress) {
-  RuleFields fields = Fields("  *@a  ", " \tJo Doe ", "  jo@example.com\r\n");
-  fields.setSender = true;
-  fields.verp = true;
-  const AddressRule rule = ReadRule(fields);
-  EXPECT_EQ(rule.pattern, "  *@a  ");
-  EXPECT_EQ(rule.name, "Jo Doe");
-  EXPECT_EQ(rule.address, "jo@example.com");
-  EXPECT_FALSE(rule.regex);
-  EXPECT_TRUE(rule.setSender);
-  EXPECT_TRUE(rule.verp);
-  EXPECT_TRUE(rule.expandedPatterns.empty());
-  EXPECT_FALSE(rule.compiledRule);
-}
-
 class EditorTest : public ::testing::Test {
  protected:
   EditorTest() : editor(SettingsTable()) {
@@ -185,14 +170,6 @@ TEST_F(EditorTest, ReplaceNeedsASelectionAndAValidPattern) {
   EXPECT_EQ(FlagsText(replaced), "RV");
   EXPECT_EQ(*editor.TextCell(1, 3), "c@x");
   EXPECT_EQ(editor.FlagsCell(1), "RV");
-}
-
-TEST_F(EditorTest, RemoveTakesTheSelectedRule) {
-  AddAll({"a", "b", "c"});
-  EXPECT_EQ(editor.RemoveRule(-1).verdict, EditVerdict::Beep);
-  EXPECT_EQ(editor.RemoveRule(3).verdict, EditVerdict::Beep);
-  EXPECT_EQ(editor.RemoveRule(1).verdict, EditVerdict::Done);
-  EXPECT_EQ(Patterns(editor), (std::vector<std::string>{"a", "c"}));
 }
 
 struct MoveCase {
@@ -238,21 +215,6 @@ TEST_F(EditorTest, SwitchingMailboxesLosesNothing) {
   const SettingsTable& table = editor.WorkingTable();
   EXPECT_TRUE(table.at("work.mb").enabled);
   EXPECT_TRUE(table.at("home.mb").lookAtDeliveredTo);
-}
-
-TEST(SettingsEditor, WorksOnACopyWithoutCaches) {
-  SettingsTable table;
-  AddressRule rule;
-  rule.pattern = "x";
-  rule.expandedPatterns = {"x"};
-  SettingsFor(table, "a.mb").rules.push_back(rule);
-  table["a.mb"].rules[0].expandedPatterns = {"x"};
-  SettingsEditor editor(table);
-  editor.AddMailbox("A.mb", "");
-  ASSERT_EQ(editor.RuleCount(), 1u);
-  EXPECT_TRUE(editor.RuleAt(0)->expandedPatterns.empty());
-  editor.RemoveRule(0);
-  EXPECT_EQ(table.at("a.mb").rules.size(), 1u);
 }
 
 TEST(SettingsEditor, WithoutMailboxesEveryEditBeeps) {
