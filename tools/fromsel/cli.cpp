@@ -143,6 +143,24 @@ void PrintCommandHelp(const Command& command, std::ostream& out) {
   out << "usage: " << command.usage << "\n" << command.summary << "\n" << command.details;
 }
 
+// The reason as one short line: arguments quoted in it may hold any byte.
+std::string OneLine(const std::string& reason) {
+  // Long enough for a path and a message, short enough to stay one line.
+  constexpr std::size_t kMaxReasonBytes = 300;
+  std::string line = reason.substr(0, kMaxReasonBytes);
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  if (reason.size() > kMaxReasonBytes) line += "...";
+  return line;
+}
+
+int Fail(Output& io, int code, const std::string& reason) {
+  io.err << "fromsel: " << OneLine(reason) << "\n";
+  return code;
+}
+
 const Command* FindCommand(const std::string& name) {
   for (const Command& command : Commands())
     if (name == command.name) return &command;
@@ -159,8 +177,7 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
     args.erase(args.begin());
   }
   if (args.empty()) {
-    io.err << "fromsel: missing command (try fromsel help)\n";
-    return ExitUsage;
+    return Fail(io, ExitUsage, "missing command (try fromsel help)");
   }
   const std::string name = args[0];
   args.erase(args.begin());
@@ -170,18 +187,12 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
       return ExitYes;
     }
     const Command* topic = args.size() == 1 ? FindCommand(args[0]) : nullptr;
-    if (!topic) {
-      io.err << "fromsel: help takes one command name (try fromsel help)\n";
-      return ExitUsage;
-    }
+    if (!topic) return Fail(io, ExitUsage, "help takes one command name (try fromsel help)");
     PrintCommandHelp(*topic, io.out);
     return ExitYes;
   }
   const Command* command = FindCommand(name);
-  if (!command) {
-    io.err << "fromsel: unknown command " << name << " (try fromsel help)\n";
-    return ExitUsage;
-  }
+  if (!command) return Fail(io, ExitUsage, "unknown command " + name + " (try fromsel help)");
   if (std::find(args.begin(), args.end(), "--help") != args.end()) {
     PrintCommandHelp(*command, io.out);
     return ExitYes;
@@ -191,14 +202,12 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
     if (arguments.TakeFlag("--hex")) arguments.EnableHex();
     return command->run(arguments, io);
   } catch (const CliError& error) {
-    io.err << "fromsel: " << error.reason << "\n";
-    return error.code;
+    return Fail(io, error.code, error.reason);
   } catch (const std::bad_alloc&) {
-    io.err << "fromsel: out of memory\n";
-    return ExitNoInput;
+    // Only an input far beyond any real one gets here.
+    return Fail(io, ExitNoInput, "out of memory");
   } catch (const std::exception& error) {
-    io.err << "fromsel: internal error: " << error.what() << "\n";
-    return ExitInternal;
+    return Fail(io, ExitInternal, std::string("internal error: ") + error.what());
   }
 }
 

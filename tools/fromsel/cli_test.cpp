@@ -38,6 +38,9 @@ TEST(Cli, BadCommandLinesGiveOneLineAndTheirCode) {
       {{"help", "nonsense"}, ExitUsage, "help takes one command name"},
       {{"help", "try", "check"}, ExitUsage, "help takes one command name"},
       {{"settings", "/nonexistent/dir/fromsel.ini"}, ExitNoInput, "cannot read"},
+      // Arguments quoted in a reason cannot break the one line.
+      {{"wildcard", "--hex", "a\nb", "61"}, ExitUsage, "argument: a?b"},
+      {{"nonsense\r\n" + std::string(1000, 'x')}, ExitUsage, "nonsense??xxx"},
   };
   for (const ErrorCase& c : cases) {
     const CliRun run = RunFromsel(c.argv);
