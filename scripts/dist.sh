@@ -18,6 +18,15 @@ for f in "$dll" "$exe" "$guide"; do
   [ -f "$f" ] || { echo "dist: $f is missing (make win32 builds the two binaries)" >&2; exit 1; }
 done
 
+# Becky! is a 32-bit program: a 64-bit DLL would not even load.
+objdump=i686-w64-mingw32-objdump
+if command -v "$objdump" >/dev/null; then
+  for f in "$dll" "$exe"; do
+    "$objdump" -f "$f" | grep -q 'file format pei-i386' ||
+      { echo "dist: $f is not a 32-bit Windows binary" >&2; exit 1; }
+  done
+fi
+
 stage=build/dist/$name
 rm -rf "$stage"
 mkdir -p "$stage/examples" dist
