@@ -28,19 +28,19 @@ bool ShowsHandCursor(HWND link) {
   return handled == TRUE && info.hCursor == LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));
 }
 
-// Pixels of the top edge of `control` on screen that differ from the
-// dialog's face colour: a focus rectangle draws a dotted line there.
+// Pixels of the top edge of `control` that differ from the dialog's face
+// colour: a focus rectangle draws a dotted line there. Read from the
+// control's own surface, whatever other windows lie over it.
 int MarkedTopEdgePixels(HWND control) {
   RedrawWindow(control, nullptr, nullptr, RDW_UPDATENOW);
-  Sleep(200);  // let the X server show it; the check itself is not timed
   RECT rect = {};
-  GetWindowRect(control, &rect);
-  HDC screen = GetDC(nullptr);
+  GetClientRect(control, &rect);
+  HDC dc = GetDC(control);
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   int marked = 0;
   for (LONG x = rect.left; x < rect.right; ++x)
-    if (GetPixel(screen, x, rect.top) != face) ++marked;
-  ReleaseDC(nullptr, screen);
+    if (GetPixel(dc, x, rect.top) != face) ++marked;
+  ReleaseDC(control, dc);
   return marked;
 }
 

@@ -304,11 +304,13 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
   const int height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0) return false;
 
-  HDC screen = GetDC(nullptr);
+  // The window's own surface, so that another program's window lying over
+  // it (tests run side by side on one display) does not get in the picture.
+  HDC screen = GetWindowDC(window);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
   SelectObject(memory, old);
 
   BITMAPINFOHEADER info = {};
@@ -324,7 +326,7 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
                              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(window, screen);
   if (rows != height) return false;
 
   BITMAPFILEHEADER header = {};

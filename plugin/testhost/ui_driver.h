@@ -111,7 +111,7 @@ class MessageCapturePause {
 // closes it with OK; "<none>" when no message box came.
 std::string TakeMessageBox(DWORD thread);
 
-// Saves what the screen shows of `window` as a 24-bit BMP file.
+// Saves what `window` shows, frame included, as a 24-bit BMP file.
 bool SaveWindowBitmap(HWND window, const std::string& path);
 
 // Bytes as lower-case hex, for report lines that tests match.
