@@ -278,6 +278,9 @@ else
 fi
 mkdir -p "$work/nomailbox/Inbox"
 err 66 "no mailbox" check --data "$work/nomailbox"
+err 66 "Work.mb" try --data "$work/nomailbox" --mailbox Work.mb "$examples/messages/group.eml"
+err 66 "cannot read folder" try --data "$examples/data" --mailbox Work.mb --folder 'Work.mb\Nowhere' \
+  "$examples/messages/group.eml"
 err 66 "cannot read folder" check --data "$work/missing"
 err 64 "--data" check
 err 64 "needs a value" check --data
