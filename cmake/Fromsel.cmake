@@ -4,7 +4,9 @@
 # them. fromsel_module() turns the non-test sources into a static library
 # and the *_test.cpp files into one GoogleTest executable for the module.
 
-function(fromsel_find_gtest)
+# A macro, not a function: include(GoogleTest) must define its helpers at
+# the top level for gtest_discover_tests to work.
+macro(fromsel_find_gtest)
   if(CMAKE_CROSSCOMPILING)
     # Debian ships only native GoogleTest binaries; build it from source.
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -16,7 +18,7 @@ function(fromsel_find_gtest)
     find_package(GTest REQUIRED)
   endif()
   include(GoogleTest)
-endfunction()
+endmacro()
 
 # fromsel_collect_sources(VAR dir...) : the non-test .cpp files of the folders.
 function(fromsel_collect_sources var)
