@@ -324,6 +324,7 @@ class Compiler {
   bool ClassNameItem(std::uint8_t* bitmap, bool& added);
   void FinishClass(std::int32_t setStart);
   bool Quantifier(std::uint8_t quantifier);
+  bool SplitLastLiteral();
   bool Repeat(bool zeroAllowed, bool manyAllowed, bool lazy);
   bool Interval();
   bool ExactCount(std::uint32_t n, bool& done);
@@ -832,7 +833,35 @@ bool Compiler::Quantifier(std::uint8_t quantifier) {
       lazy = true;
     }
   }
+  if (!SplitLastLiteral()) return false;
   return Repeat(zeroAllowed, manyAllowed, lazy);
+}
+
+// A quantifier applies to one literal character. A literal that a
+// quantifier directly follows already has a run of its own; but a comment,
+// free-spacing white space or an `x` option list between them lets the
+// run grow past that character. Such a run is cut before its last
+// character (an escape pair counts as one), which then forms the piece.
+// Runs an exact count built are closed and stay whole.
+bool Compiler::SplitLastLiteral() {
+  if (openRun_ == None || openRun_ != lastPiece_) return true;
+  const std::int32_t length = program_.code[openRun_ + 1];
+  if (openRun_ + 2 + length != write_) return true;
+  std::int32_t lastStart = 0;
+  for (std::int32_t i = 0; i < length;) {
+    lastStart = i;
+    i += program_.code[openRun_ + 2 + i] == LiteralEscape && i + 1 < length ? 2 : 1;
+  }
+  if (lastStart == 0) return true;
+  const std::int32_t lastLength = length - lastStart;
+  const std::int32_t newRun = write_ - lastLength;
+  if (!InsertGap(newRun, 2)) return false;
+  program_.code[openRun_ + 1] = static_cast<std::uint8_t>(lastStart);
+  program_.code[newRun] = LiteralRun;
+  program_.code[newRun + 1] = static_cast<std::uint8_t>(lastLength);
+  lastPiece_ = newRun;
+  openRun_ = newRun;
+  return true;
 }
 
 // Wraps the last piece in the loop or option code of a quantifier.
@@ -898,6 +927,7 @@ bool Compiler::Interval() {
   if (lower >= IntervalLimit || upper >= IntervalLimit) return Fail(TooBigQuantifier);
   if (!upperPresent) upper = IntervalLimit;
   if (lower > upper) return Fail(BoundsReversed);
+  if (!SplitLastLiteral()) return false;
   openRun_ = None;
   bool lazy = false;
   if (!AtEnd() && Fold(*p_) == '?') {

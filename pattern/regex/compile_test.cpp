@@ -127,6 +127,13 @@ INSTANTIATE_TEST_SUITE_P(
         BytesCase{"(?x) a b", 0, "01 02 61 62"},
         BytesCase{"a # note\nb", FreeSpacing, "01 02 61 62"},
         BytesCase{"a(?#note)b", 0, "01 02 61 62"},
+        // What lies between a literal and its quantifier does not widen the piece.
+        BytesCase{"ab(?#note)*", 0, "01 01 61 0A 06 00 01 01 62 0C F7 FF"},
+        BytesCase{"(?x)ab *", 0, "01 01 61 0A 06 00 01 01 62 0C F7 FF"},
+        BytesCase{"ab #c\n?", FreeSpacing, "01 01 61 0A 03 00 01 01 62"},
+        BytesCase{"a\\x41(?x){2}", 0, "01 01 61 01 04 FF 41 FF 41"},
+        BytesCase{"\\x41(?#)+", 0, "0D 03 00 0A 07 00 01 02 FF 41 0C F6 FF"},
+        BytesCase{"a{3}*", 0, "0A 08 00 01 03 61 61 61 0C F5 FF"},
         BytesCase{"ABC", IgnoreCase, "01 03 61 62 63"},
         BytesCase{"\\Q", IgnoreCase, "01 01 51"},
         BytesCase{"\\A\\z\\Z\\G\\b\\B\\<\\>", 0, "04 05 06 07 2A 2B 28 29"},
@@ -587,11 +594,12 @@ INSTANTIATE_TEST_SUITE_P(
         AidsCase{"^(?:abc)$", IgnoreCase | SingleLine, IgnoreCase | SingleLine, 3, -1}));
 
 TEST_F(CompileTest, RequiredLiteralWalkTakesOnlyRealGotoInstructions) {
-  // The optional run ends in the bytes 08 05 00, which look like a forward
-  // Goto; taking them for one would land inside the next run.
-  Compiled compiled(std::string("\x08\x05\x00 ?ab\x00\x01\x04zcd.", 14), FreeSpacing);
+  // The optional piece ends in the bytes 08 1F 00 (a literal 0x08, then
+  // SetRunOptions 0), which look like a forward Goto into the next run.
+  const std::string text = std::string("abcdefghijklmnopqrstuvwxyzABC") + "\x01\x03yz";
+  Compiled compiled("\x08(?-m)?" + text + ".");
   ASSERT_TRUE(compiled.ok()) << compiled.error();
-  ASSERT_EQ(compiled.code(), "0A 05 00 01 03 08 05 00 01 08 61 62 00 01 04 7A 63 64 15");
+  ASSERT_EQ(compiled.code().substr(0, 29), "0A 05 00 01 01 08 1F 00 01 21");
   EXPECT_EQ(compiled.required(), 9);
 }
 
