@@ -17,7 +17,23 @@ constexpr int FirstRuleControl = IDC_DELIVERED_TO;
 constexpr int LastRuleControl = IDC_RULE_LIST;
 
 const char* const HomeSettings = ">Enable=1\n>Delivered-To=1\n::old@*\tOld\told@example.com\n";
-const char* const CompileErrorText = "Regular Expression Compile Error\nunmatched (";
+// Ids of the plug-in's strings the dialog shows: caption, no mailboxes,
+// compile error (in the language the system picks).
+constexpr UINT CaptionId = 1;
+constexpr UINT NoMailboxesId = 1003;
+constexpr UINT CompileErrorId = 1004;
+constexpr int StringBufferSize = 256;
+
+std::string PluginString(const ScenarioContext& context, UINT id) {
+  char buffer[StringBufferSize] = {};
+  const int length = LoadStringA(context.plugin.Module(), id, buffer, StringBufferSize);
+  return std::string(buffer, length > 0 ? length : 0);
+}
+
+// "caption|text" of a message box showing string `id` followed by `detail`.
+std::string ExpectedMessage(const ScenarioContext& context, UINT id, const std::string& detail) {
+  return PluginString(context, CaptionId) + "|" + PluginString(context, id) + detail;
+}
 
 // Rows of the rule list as "flags|pattern|name|address".
 std::vector<std::string> Rows(const DialogControls& dialog) {
@@ -55,7 +71,8 @@ void MakeThreeMailboxes(TempDataFolder& folder) {
 
 int RunSetup(ScenarioContext& context) { return context.plugin.onPlugInSetup(nullptr); }
 
-void EditWorkMailbox(const DialogControls& dialog, DWORD thread, Checks& checks) {
+void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::string& compileError,
+                     Checks& checks) {
   const std::vector<std::string> items = dialog.ComboItems(IDC_MAILBOX);
   checks.Expect(std::multiset<std::string>(items.begin(), items.end()) ==
                     std::multiset<std::string>{"", "Home", "Work Account"},
@@ -86,8 +103,7 @@ void EditWorkMailbox(const DialogControls& dialog, DWORD thread, Checks& checks)
   // Refused with the compiler's message; the input stays in the boxes.
   dialog.SetText(IDC_PATTERN, "(unclosed");
   dialog.PostClick(IDC_ADD);  // posted: the message box is modal
-  checks.ExpectEqual(TakeMessageBox(thread), std::string("Fromsel|") + CompileErrorText,
-                     "compile error shown");
+  checks.ExpectEqual(TakeMessageBox(thread), compileError, "compile error shown");
   checks.ExpectEqual(dialog.Text(IDC_PATTERN), "(unclosed", "pattern kept after the error");
   checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 2, "uncompilable expression not added");
   // The same text is a fine wildcard pattern.
@@ -153,12 +169,13 @@ TESTHOST_SCENARIO(ui_settings_edit,
   MakeThreeMailboxes(folder);
   if (!LoadPluginOver(context, folder)) return false;
   const MessageCapturePause pause;
+  const std::string compileError = ExpectedMessage(context, CompileErrorId, "unmatched (");
   int result = 0;
   DriveModal([&] { result = RunSetup(context); },
              [&](DWORD thread) {
                const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
                if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
-               EditWorkMailbox(dialog, thread, checks);
+               EditWorkMailbox(dialog, thread, compileError, checks);
                // Switching mailboxes keeps every edit.
                checks.Expect(dialog.SelectComboItem(IDC_MAILBOX, "Home"), "select Home");
                checks.Expect(dialog.Checked(IDC_ENABLE) && dialog.Checked(IDC_DELIVERED_TO),
@@ -267,11 +284,11 @@ TESTHOST_SCENARIO(ui_settings_no_mailbox,
   folder.WriteFile("readme.txt", "no mailboxes here");
   if (!LoadPluginOver(context, folder)) return false;
   const MessageCapturePause pause;
+  const std::string noMailboxes = ExpectedMessage(context, NoMailboxesId, "");
   int result = 0;
   DriveModal([&] { result = RunSetup(context); },
              [&](DWORD thread) {
-               checks.ExpectEqual(TakeMessageBox(thread), "Fromsel|No mailboxes are found.",
-                                  "message 1003");
+               checks.ExpectEqual(TakeMessageBox(thread), noMailboxes, "message 1003");
                checks.Expect(!FindVisibleDialog(thread, IDC_MAILBOX), "dialog never shown");
              });
   checks.Expect(result == 1, "setup returns 1");
