@@ -2,10 +2,15 @@
 # Builds the release package dist/fromsel-VERSION-win32.zip from the 32-bit
 # build (make win32): the plug-in, the fromsel command, the user guide with
 # Windows line ends, and the example data folder and messages.
+#
+# Environment: FROMSEL_WIN32_BUILD (default build/win32), FROMSEL_DIST_DIR
+# (where the zip goes, default dist), FROMSEL_STAGE_DIR (default build/dist).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${FROMSEL_WIN32_BUILD:-build/win32}
+out=${FROMSEL_DIST_DIR:-dist}
+stage_root=${FROMSEL_STAGE_DIR:-build/dist}
 dll=$build/plugin/fromsel.dll
 exe=$build/tools/fromsel.exe
 guide=docs/README.txt
@@ -27,22 +32,26 @@ if command -v "$objdump" >/dev/null; then
   done
 fi
 
-stage=build/dist/$name
+stage=$stage_root/$name
 rm -rf "$stage"
-mkdir -p "$stage/examples" dist
+mkdir -p "$stage/examples" "$out"
 cp "$dll" "$exe" "$stage/"
+# The same sources give the same archive: fixed times (the last commit's),
+# sorted names, no extra fields. strip would stamp the PE headers with the
+# current time unless SOURCE_DATE_EPOCH says otherwise.
+epoch=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 strip=i686-w64-mingw32-strip
-if command -v "$strip" >/dev/null; then "$strip" "$stage/fromsel.dll" "$stage/fromsel.exe"; fi
+if command -v "$strip" >/dev/null; then
+  SOURCE_DATE_EPOCH=$epoch "$strip" "$stage/fromsel.dll" "$stage/fromsel.exe"
+fi
 # Notepad on older Windows shows a LF-only file as one long line.
 sed 's/\r*$/\r/' "$guide" >"$stage/README.txt"
 cp -r examples/data examples/messages "$stage/examples/"
 
-# The same sources give the same archive: fixed times, sorted names, no extra fields.
-stamp=$(git log -1 --format=%cd --date=format:%Y%m%d%H%M.%S 2>/dev/null || date +%Y%m%d%H%M.%S)
-find "$stage" -exec touch -t "$stamp" {} +
-zip_path=$PWD/dist/$name.zip
+find "$stage" -exec touch -d "@$epoch" {} +
+zip_path=$(cd "$out" && pwd)/$name.zip
 rm -f "$zip_path"
-(cd build/dist && find "$name" -type f | LC_ALL=C sort | zip -q -X -D "$zip_path" -@)
+(cd "$stage_root" && find "$name" -type f | LC_ALL=C sort | zip -q -X -D "$zip_path" -@)
 
 unzip -tq "$zip_path" >/dev/null
-echo "package: dist/$name.zip"
+echo "package: $out/$name.zip"
