@@ -44,6 +44,16 @@ int MarkedTopEdgePixels(HWND control) {
   return marked;
 }
 
+// Waits for a file the shell's program writes; false if it never comes.
+bool WaitForFile(const TempDataFolder& folder, const std::string& name) {
+  constexpr int Attempts = 1500;  // 30 s in steps of 20 ms: generous, not timed
+  for (int attempt = 0; attempt < Attempts; ++attempt) {
+    if (folder.ReadFile(name) != "<missing>") return true;
+    Sleep(20);
+  }
+  return false;
+}
+
 void MoveFocusTo(HWND dialog, HWND control) {
   SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
@@ -96,6 +106,16 @@ TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links,
                                  State().composeMailUrls.back() ==
                                      "mailto:sales&support@fromsel.test",
                              "compose URL follows the caption");
+
+               // The web link hands its caption to the shell: a command file
+               // in its place shows that it was run.
+               const std::string script = folder.Path() + "link target.cmd";
+               folder.WriteFile("link target.cmd",
+                                "@echo opened>\"" + folder.Path() + "opened.txt\"\r\n");
+               about.SetText(IDC_WEB_LINK, script);
+               about.Click(IDC_WEB_LINK);
+               checks.Expect(WaitForFile(folder, "opened.txt"), "web link opened by the shell");
+               checks.Expect(IsWindowVisible(about.Window()) != FALSE, "stays open after web");
 
                // Focus onto a link draws its focus rectangle; away removes it.
                MoveFocusTo(about.Window(), about.Item(IDC_WEB_LINK));
