@@ -68,6 +68,7 @@ LRESULT CALLBACK ModalDialog::ControlProc(HWND control, UINT message, WPARAM wPa
                                           LPARAM lParam) {
   auto* self = static_cast<ModalDialog*>(GetPropA(control, HandlerProperty));
   auto previous = reinterpret_cast<WNDPROC>(GetPropA(control, PreviousProcProperty));
+  if (!previous) return DefWindowProcA(control, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     // The control's last message: put its own procedure back, unless
     // someone subclassed it after us, and drop our properties.
@@ -78,7 +79,6 @@ LRESULT CALLBACK ModalDialog::ControlProc(HWND control, UINT message, WPARAM wPa
     RemovePropA(control, PreviousProcProperty);
     return CallWindowProcA(previous, control, message, wParam, lParam);
   }
-  if (!previous) return DefWindowProcA(control, message, wParam, lParam);
   LRESULT result = 0;
   try {
     if (self && self->HandleControlMessage(control, message, wParam, lParam, result))
