@@ -18,11 +18,13 @@ struct FoldTable {
   Byte map[kByteValues];
 };
 
-FoldTable MakeIdentityTable() {
+constexpr FoldTable MakeIdentityTable() {
   FoldTable table{};
   for (std::size_t i = 0; i < kByteValues; ++i) table.map[i] = static_cast<Byte>(i);
   return table;
 }
+
+constexpr FoldTable kIdentity = MakeIdentityTable();
 
 FoldTable MakeLowerTable() {
   FoldTable table = MakeIdentityTable();
@@ -32,9 +34,8 @@ FoldTable MakeLowerTable() {
   return table;
 }
 
-const Byte* FoldFor(int options) {
-  static const FoldTable identity = MakeIdentityTable();
-  if (!(options & WildcardCaseFold)) return identity.map;
+inline const Byte* FoldFor(int options) {
+  if (!(options & WildcardCaseFold)) return kIdentity.map;
   static const FoldTable lower = MakeLowerTable();
   return lower.map;
 }
@@ -131,13 +132,18 @@ const Byte* NextCandidate(const Byte* p, const Byte* s, const Options& o) {
   if (*p == '?' || *p == '[') return s;
   const Byte literal = TakeLiteral(p, o);
   const Byte wanted = o.fold[literal];
-  for (;; ++s) {
-    const Byte c = *s;
-    if (c == 0) return nullptr;
+  if (!o.pathName) {
+    for (Byte c; (c = *s) != 0; ++s) {
+      if (o.fold[c] == wanted) return s;
+    }
+    return nullptr;
+  }
+  for (Byte c; (c = *s) != 0; ++s) {
     if (o.fold[c] == wanted) return s;
     // Under WildcardPathName a star's run stops before the next '/'.
-    if (o.pathName && c == '/') return nullptr;
+    if (c == '/') return nullptr;
   }
+  return nullptr;
 }
 
 // Reads the pattern left to right. Until the first star that has to try
@@ -206,36 +212,38 @@ int Match(const Byte* pattern, const Byte* subject, int options) {
   }
 }
 
-// Patterns of the common shape "*@example.com": stars, then a literal
-// without '?', '[', '*' or escapes. Without WildcardPathName such a pattern
-// matches exactly the subjects that end in the literal, unless a protected
-// period stops the star. Plain literals need no shortcut: the general
-// matcher stops at their first mismatch. `literalSize` is set when true.
-bool IsStarLiteral(const Byte* pattern, int options, const Byte** literal,
-                   std::size_t* literalSize) {
-  const Byte* p = pattern;
-  while (*p == '*') ++p;
-  const bool noEscape = (options & WildcardNoEscape) != 0;
-  const Byte* q = p;
-  for (; *q; ++q) {
-    if (*q == '*' || *q == '?' || *q == '[' || (*q == '\\' && !noEscape)) return false;
-  }
-  *literal = p;
-  *literalSize = static_cast<std::size_t>(q - p);
-  return true;
+// Bytes that end a pattern's trailing literal run when read backwards.
+// Any other byte after the last of them is a literal item of its own: it
+// cannot be inside a terminated bracket, and one inside an unterminated
+// bracket makes every match fail anyway.
+bool StopsLiteralRun(Byte c) {
+  return c == '*' || c == '?' || c == '[' || c == ']' || c == '\\';
 }
 
-int MatchStarLiteral(const Byte* literal, std::size_t literalSize, const Byte* subject,
-                     int options) {
-  if ((options & WildcardLeadingPeriod) && subject[0] == '.') return kNoMatch;
-  const std::size_t subjectSize = std::strlen(reinterpret_cast<const char*>(subject));
-  if (literalSize > subjectSize) return kNoMatch;
+enum class Shortcut { NoMatch, Match, General };
+
+// Address patterns mostly end in a literal ("*@example.com"), and those
+// literal items must lie exactly on the subject's last bytes. Checking that
+// first rejects most subjects at once; a pattern that is only stars and
+// that literal (or only the literal) is then decided without the general
+// matcher, except under WildcardPathName where a star's run matters.
+Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* subject, int options) {
   const Byte* fold = FoldFor(options);
-  const Byte* tail = subject + (subjectSize - literalSize);
-  for (std::size_t i = 0; i < literalSize; ++i) {
-    if (fold[literal[i]] != fold[tail[i]]) return kNoMatch;
+  const Byte* p = pattern + std::strlen(reinterpret_cast<const char*>(pattern));
+  const Byte* s = subject + std::strlen(reinterpret_cast<const char*>(subject));
+  // Compared from the end while read, so a mismatch costs one byte.
+  while (p > pattern && !StopsLiteralRun(p[-1])) {
+    if (s == subject || fold[*--p] != fold[*--s]) return Shortcut::NoMatch;
   }
-  return kMatch;
+  if (p == pattern) return s == subject ? Shortcut::Match : Shortcut::NoMatch;
+  for (const Byte* q = pattern; q < p; ++q) {
+    if (*q != '*') return Shortcut::General;
+  }
+  if (options & WildcardPathName) return Shortcut::General;
+  // Stars before the literal: any run will do unless the subject opens
+  // with a protected period.
+  if ((options & WildcardLeadingPeriod) && subject[0] == '.') return Shortcut::NoMatch;
+  return Shortcut::Match;
 }
 
 }  // namespace
@@ -243,11 +251,10 @@ int MatchStarLiteral(const Byte* literal, std::size_t literalSize, const Byte* s
 int WildcardMatch(const char* pattern, const char* subject, int options) {
   const Byte* p = reinterpret_cast<const Byte*>(pattern);
   const Byte* s = reinterpret_cast<const Byte*>(subject);
-  if (*p == '*' && !(options & WildcardPathName)) {
-    const Byte* literal = nullptr;
-    std::size_t literalSize = 0;
-    if (IsStarLiteral(p, options, &literal, &literalSize))
-      return MatchStarLiteral(literal, literalSize, s, options);
+  switch (TryTrailingLiteral(p, s, options)) {
+    case Shortcut::NoMatch: return kNoMatch;
+    case Shortcut::Match: return kMatch;
+    case Shortcut::General: break;
   }
   return Match(p, s, options);
 }

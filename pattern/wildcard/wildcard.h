@@ -15,8 +15,8 @@ enum WildcardOption : int {
 // 0 when the whole subject matches the whole pattern, 1 otherwise.
 int WildcardMatch(const char* pattern, const char* subject, int options);
 
-// WildcardMatch without the shortcut for star-literal
-// patterns; the two always agree (tests compare them).
+// WildcardMatch without the shortcut for patterns ending in a literal;
+// the two always agree (tests compare them).
 int WildcardMatchGeneral(const char* pattern, const char* subject, int options);
 
 // The form rule matching uses: case folding and leading period (12).
