@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "pattern/regex/search.h"
+#include "pattern/regex/match.h"
 #include "sender/regex_rule.h"
 
 namespace {
@@ -23,6 +23,8 @@ constexpr int kMinimumRegisterEntries = 10;
 // Group counts drawn from the input: up to and past the nine \n references.
 constexpr int kMaxDrawnRegisters = 12;
 constexpr std::size_t kMaxFieldBytes = 256;
+// Instructions the trial match may run (the search target covers the full budget).
+constexpr std::int64_t kMatchBudget = 100000;
 
 std::string GroupText(const std::string& address, const RegexRegisters& registers, int n) {
   const int start = registers.startOffsets[n];
@@ -105,9 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Registers of a real rule match: the pattern as a rule would compile it.
   CompiledRule rule(RuleRegexText(pattern), RuleRegexOptions);
   if (!rule.errorText.empty() || !rule.program) return 0;
+  // A rule program begins with AtTextStart, so its search is one attempt at
+  // 0; made here on a small budget so that exponential patterns stay quick.
   RegexRegisters searched;
+  MatchBudget budget;
+  budget.instructionsLeft = kMatchBudget;
   const int length = static_cast<int>(address.size());
-  if (SearchRegex(*rule.program, address.data(), length, 0, length, &searched) >= 0) {
+  if (MatchRegex(*rule.program, address.data(), length, 0, &searched, &budget) >= 0) {
     FUZZ_CHECK(searched.registerCount == rule.program->registerCount);
     FUZZ_CHECK(searched.allocatedCount >= kMinimumRegisterEntries);
     for (int i = searched.registerCount; i < searched.allocatedCount; ++i)
