@@ -4,8 +4,14 @@
 // bottom to top as: the counter changes logged before it (previous value,
 // code offset of the count field) * n, n, then for registers 1..k their start,
 // end and open flag, k, the code offset to resume at (or -1 for a marker),
-// the subject offset (or -1), the options in force. Counter changes logged
-// after the top point sit above it until the next point encloses them.
+// the subject offset (or -1; the marker of a + loop's first pass holds a
+// tag below -1 that names its loop), the options in force. Counter changes
+// logged after the top point sit above it until the next point encloses them.
+//
+// Loops find their own point (the one their PushBacktrack pushed for the
+// current pass) below whatever the pass's body left, so that the test for a
+// pass that consumed nothing and the dropping of a possessive loop's point
+// are not misled by an alternation's or a lazy loop's point on top.
 #include "pattern/regex/match.h"
 
 #include <cstdlib>
@@ -36,6 +42,10 @@ constexpr Word kGroupOpen = 1;
 constexpr Word kNone = -1;
 
 enum class Outcome { Continue, Fail, Stop };
+
+// Subject field of the marker a + loop leaves for its first pass: a negative
+// value below kNone that names the loop by its exit position.
+Word LoopMarkerTag(int exit) { return -2 - exit; }
 
 // What happens to the counter changes logged with a point that is dropped.
 enum class LogFate {
@@ -143,6 +153,13 @@ class Matcher {
   Word PointSize(std::int64_t top) const;
   void RestoreLog(std::int64_t from, Word count);
   void RemoveTopPoint(LogFate fate);
+  void CutTo(std::int64_t top);
+  struct LoopPoint {
+    std::int64_t top = 0;    // stack size just above the point; 0: none
+    bool firstPass = false;  // the marker of a + loop's first pass
+  };
+  LoopPoint FindLoopPoint(int exit) const;
+  bool LoopExitOf(int pushBacktrackAt, int& exit) const;
   bool TopSubjectIs(int cursor) const {
     return pointTop_ > 0 && stack_[pointTop_ - 2] == cursor;
   }
@@ -156,6 +173,7 @@ class Matcher {
   Outcome ExecGreedyLoopEnd(int at);
   Outcome CountedBackJump(int at);
   Outcome ExecPopBacktrackAndGoto(int at);
+  Outcome ExecLazyLoopEnd(int at);
   Outcome ExecPushMarker(int at);
   Outcome ExecLiteralRun(int at);
   Outcome ExecByteSet(int at, bool negated);
@@ -332,11 +350,55 @@ bool Matcher::JumpTo(int fieldOffset) {
   return true;
 }
 
+// A backward jump fails when the pass it would repeat consumed nothing. For
+// a loop's back jump (to its PushBacktrack) the pass began where the loop's
+// own point was pushed; other points the body left on top of it (an
+// alternation's, a lazy loop's) say nothing about the pass. Any other
+// backward jump compares with the top point.
 Outcome Matcher::ExecGoto(int at) {
   if (!Has(at, 3)) return Outcome::Fail;
-  if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
+  if (ReadDisp16(code_ + at + 1) < 0) {
+    int exit = 0;
+    const LoopPoint loop =
+        LoopExitOf(Target(at + 1), exit) ? FindLoopPoint(exit) : LoopPoint{};
+    if (loop.top > 0) {
+      if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
+    } else if (TopSubjectIs(cursor_)) {
+      return Outcome::Fail;
+    }
+  }
   return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
 }
+
+// The exit of the loop whose PushBacktrack is at `pushBacktrackAt`.
+bool Matcher::LoopExitOf(int pushBacktrackAt, int& exit) const {
+  if (!Has(pushBacktrackAt, 3) || code_[pushBacktrackAt] != PushBacktrack) return false;
+  exit = Target(pushBacktrackAt + 1);
+  return exit >= 0 && exit <= codeLength_;
+}
+
+// The newest point of the loop that leaves at `exit`: the point its
+// PushBacktrack pushed for the current pass, or the marker of a + loop's
+// first pass. Points above it belong to the pass's body.
+Matcher::LoopPoint Matcher::FindLoopPoint(int exit) const {
+  std::int64_t top = pointTop_;
+  while (top > 0) {
+    const Word resume = stack_[top - 3];
+    if (resume == exit) return {top, false};
+    if (resume == kNone && stack_[top - 2] == LoopMarkerTag(exit)) return {top, true};
+    top -= PointSize(top);
+  }
+  return {};
+}
+
+// Drops every point above the one that ends at `top`, and the changes
+// logged since, leaving the counters as they are.
+void Matcher::CutTo(std::int64_t top) {
+  stack_.size = top;
+  pointTop_ = top;
+  logCount_ = 0;
+}
+
 
 // The back jump of a counted repeat. Its count bounds the passes, so it
 // needs no test for a pass that consumed nothing; that test (the top point
@@ -388,8 +450,25 @@ Outcome Matcher::ExecGreedyLoopEnd(int at) {
   return Outcome::Continue;  // pc_ still at `at`: runs as what it became
 }
 
+// A loop whose continuation can never begin like another pass keeps no
+// point across passes: the pass's own point (and whatever its body left) is
+// dropped, and a pass that consumed nothing leaves the loop at its exit.
 Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
   if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
+  const int loopStart = Target(at + 1);
+  int exit = 0;
+  const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
+  if (loop.top > 0) {
+    CutTo(loop.top);
+    if (loop.firstPass) {
+      pc_ = loopStart;
+      return Outcome::Continue;
+    }
+    const bool empty = stack_[loop.top - 2] == cursor_;
+    RemoveTopPoint(LogFate::Restore);
+    pc_ = empty ? exit : loopStart;
+    return Outcome::Continue;
+  }
   if (TopSubjectIs(cursor_)) {
     // The loop is left at its exit, the target of its PushBacktrack. The top
     // point is that PushBacktrack's own one unless the body left a point (an
@@ -401,6 +480,27 @@ Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
   }
   RemoveTopPoint(LogFate::Restore);
   return ExecGoto(at);
+}
+
+// After a pass of a lazy loop: a pass that consumed nothing fails; otherwise
+// the loop goes on after its exit, keeping another pass as the way back.
+// The pass's own point stays under the points its body left, so that
+// backtracking into the body still finds the loop; resuming it later only
+// retries the exit from where the pass began, which has failed already.
+Outcome Matcher::ExecLazyLoopEnd(int at) {
+  if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
+  const int loopStart = Target(at + 1);
+  int exit = 0;
+  const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
+  if (loop.top > 0) {
+    if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
+  } else {
+    RemoveTopPoint(LogFate::Restore);
+    if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
+  }
+  if (!PushPoint(loopStart, cursor_)) return Outcome::Stop;
+  pc_ = at + 3;
+  return Outcome::Continue;
 }
 
 Outcome Matcher::ExecPushMarker(int at) {
@@ -559,10 +659,15 @@ Outcome Matcher::Step() {
       return ExecPopBacktrackAndGoto(at);
     case GreedyLoopEnd:
       return ExecGreedyLoopEnd(at);
-    case GotoWithMarker:
+    case GotoWithMarker: {
       if (!Has(at, 3)) return Outcome::Fail;
-      if (!PushPoint(kNone, kNone)) return Outcome::Stop;
+      // The marker names its loop (by the loop's exit), so that the loop end
+      // can tell its first pass from the points the body leaves.
+      int exit = 0;
+      const Word tag = LoopExitOf(at + 3, exit) ? LoopMarkerTag(exit) : kNone;
+      if (!PushPoint(kNone, tag)) return Outcome::Stop;
       return ExecGoto(at);
+    }
     case PushMarker:
       return ExecPushMarker(at);
     case CountedRepeatStart:
@@ -601,12 +706,7 @@ Outcome Matcher::Step() {
       if (Target(at + 1) < codeLength_ && !PushPoint(at + 3, cursor_)) return Outcome::Stop;
       return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
     case LazyLoopEnd:
-      if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
-      RemoveTopPoint(LogFate::Restore);
-      if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
-      if (!PushPoint(Target(at + 1), cursor_)) return Outcome::Stop;
-      pc_ = at + 3;
-      return Outcome::Continue;
+      return ExecLazyLoopEnd(at);
     case LazyCountedLoopEnd: {
       if (!Has(at, 5)) return Outcome::Fail;
       const std::uint16_t count = ReadU16(code_ + at + 3);

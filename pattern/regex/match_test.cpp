@@ -114,6 +114,15 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"((bc?){1,2}x){2}", 0, "bcxbbx", "0 (0,6) (3,6) (4,5)"},
         MatchCase{"(?:[a-c](?:[a-c]?|x))*", 0, "c", "0 (0,1)"},
         MatchCase{"(a*)*b", 0, "aab", "0 (0,3) (0,2)"},
+        // Loops whose bodies leave backtrack points of their own.
+        MatchCase{"(?:a|)*b", 0, "aab", "0 (0,3)"},
+        MatchCase{"(?:x(?:b?|y))+", 0, "xxx", "0 (0,3)"},
+        MatchCase{"(?:a.*?)+.", 0, "aa1", "0 (0,3)"},
+        MatchCase{"(\\w{2,}.)+?b", 0, "cbbab ", "0 (0,5) (0,4)"},
+        MatchCase{"((b.{0,2})+?\\w)", 0, "AbA", "1 (1,3) (1,3) (1,2)"},
+        MatchCase{"(?:b{1,2}?){1,2}", 0, "b", "0 (0,1)"},
+        // A leading .* with a back-reference may match after a line start.
+        MatchCase{"(.*((?=.[^ab\\n])|b))\\1.", 0, "ab  1aca", "1 (1,2) (1,1) (1,1)"},
         // Back-references.
         MatchCase{"(a+)\\1", 0, "aaaa", "0 (0,4) (0,2)"},
         MatchCase{"(b)?a\\1", 0, "a", "-1"},

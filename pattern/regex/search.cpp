@@ -99,6 +99,21 @@ bool LeadingSetAccepts(const RegexProgram& program, const SearchBytes& bytes, Of
   return set[0] == ByteSet ? inSet : !inSet;
 }
 
+// A leading .* lets a match start only where a line starts, unless a
+// back-reference can see where it began: (.*)\1x may match after the line
+// start when it fails there.
+bool HasBackReference(const RegexProgram& program) {
+  const std::uint8_t* at = program.code;
+  const std::uint8_t* end = program.code + program.codeLength;
+  while (at < end) {
+    if (*at == BackReference) return true;
+    const int length = InstructionLength(at, end);
+    if (length <= 0) return true;  // unreadable: assume the worst
+    at += length;
+  }
+  return false;
+}
+
 int Attempt(RegexProgram& program, const char* subject, int size, Offset at,
             RegexRegisters* registers, MatchBudget& budget) {
   return MatchRegex(program, subject, size, static_cast<int>(at), registers, &budget);
@@ -146,7 +161,7 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
         break;
     }
   }
-  if (!textStart && (program.options & StartsWithDotRepeat)) {
+  if (!textStart && (program.options & StartsWithDotRepeat) && !HasBackReference(program)) {
     if (program.options & SingleLine) textStart = true;
     else anchored = true;
   }

@@ -18,13 +18,6 @@
 // - Lazy intervals `{n,m}?`: the counted-repeat code has no lazy skip in
 //   front, so the first optional pass is tried before the continuation
 //   (`a{0,2}?` takes one `a`); only the passes after it are lazy.
-// - A lazy `*?` or `+?` on a group whose body leaves backtrack points (an
-//   alternation, a counted or optional part): the loop end drops the newest
-//   backtrack point, which is then the body's and not the loop's own, so
-//   the body's remaining choices are lost.
-// - A lazy `*?` or `+?` inside a repeated group: the repeat's test for a
-//   pass that consumed nothing looks at the newest backtrack point, and the
-//   lazy loop leaves one at the cursor, so the repeat cannot go round again.
 // - The vertical tab: `\s` leaves it out here and includes it in PCRE2.
 // - `{,n}`: a literal here.
 // A search that runs out of its instruction or stack budget (-2) or that
@@ -117,7 +110,7 @@ class Generator {
     if (!repeat || atom.nullable) return atom;
     static const char* const kQuantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,2}", "{2,}"};
     const std::string q = kQuantifiers[Pick(7)];
-    const bool lazy = q.size() == 1 && atom.text.size() <= 2 && !inRepeat && Chance(30);
+    const bool lazy = q.size() == 1 && Chance(30);
     atom.text += q + (lazy ? "?" : "");
     atom.nullable = q == "*" || q == "?" || q == "{0,2}";
     return atom;
