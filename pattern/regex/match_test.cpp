@@ -196,6 +196,15 @@ TEST(MatchRegex, CatastrophicPatternsStopWithMinusTwo) {
   }
 }
 
+TEST(MatchRegex, StackBudgetStopsTheSearch) {
+  // .* leaves a backtrack point per byte: four million of them need more
+  // than the stack budget, long before the instruction budget runs out.
+  Compiled compiled(".*(?:x|y)z", 0);
+  const std::string subject = "z" + std::string(4'000'000, 'a');
+  EXPECT_EQ(compiled.Search(subject), "-2");
+  EXPECT_EQ(compiled.Search("z" + std::string(1000, 'a') + "xz"), "0 (0,1003)");
+}
+
 TEST(MatchRegex, BudgetIsSharedByTheCallsOfOneSearch) {
   Compiled compiled("(a+)+b", 0);
   MatchBudget budget;
