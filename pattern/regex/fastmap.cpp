@@ -142,6 +142,9 @@ PathEnd FastmapWalk::Step() {
       Mark('\n', true);
       if (!(options_ & SingleLine) && program_.canMatchEmpty == 0) program_.canMatchEmpty = 2;
       return PathEnd::EndPath;
+    // Code 0 is a PushMarker the matcher has rewritten, a no-op: walking on
+    // keeps a fastmap computed after a match as complete as one before.
+    case NoOperation:
     case AtLineStart:
     case AtTextStart:
     case AtTextEnd:
@@ -240,7 +243,7 @@ PathEnd FastmapWalk::Step() {
       if (!Has(at, 2)) return next(2);
       options_ = code_[at + 1];
       return next(2);
-    default:  // AtSearchStart, code 0, code 37, anything above 43
+    default:  // AtSearchStart, code 37, anything above 43
       return PathEnd::EndPath;
   }
 }

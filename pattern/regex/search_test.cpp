@@ -156,6 +156,20 @@ TEST(CompileFastmap, TerminatesOnDeeplyNestedAndLoopingCode) {
   EXPECT_EQ(program.get().canMatchEmpty, 1);
 }
 
+TEST(CompileFastmap, SameMapBeforeAndAfterTheMatcherRewritesTheCode) {
+  // The inner group's PushMarker, followed by the outer alternative's exit,
+  // becomes code 0 in the first match; the path through it reaches `d`.
+  const std::string pattern = "(?:(?:a|)|e)d";
+  Program before(pattern, 0);
+  CompileFastmap(before.get());
+  Program after(pattern, 0);
+  ASSERT_EQ(MatchRegex(after.get(), "d", 1, 0, nullptr), 1);
+  CompileFastmap(after.get());
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(before.get().fastmap[c], after.get().fastmap[c]) << c;
+  EXPECT_TRUE(after.get().fastmap['d']);
+  EXPECT_EQ(after.Search("xd"), 1);
+}
+
 TEST(SearchRegex, RuleShapedProgramIsTriedOnceAtZero) {
   Program program("^(?:(a+)+b)$", IgnoreCase | SingleLine);
   EXPECT_EQ(program.Search(std::string(30, 'a')), -2);
