@@ -218,6 +218,8 @@ bool JsonReader::ReadRequest(SearchRequest& request, std::string& reason) {
   SkipBlanks();
   if (at_ != text_.size()) return reason = "text after the object", false;
   if (!hasPattern || !hasSubject) return reason = "pattern and subject are required", false;
+  if (request.subject.size() > static_cast<std::size_t>(INT_MAX))
+    return reason = "subject too long", false;
   if (!FitsInt(request.start) || !FitsInt(request.range) || request.options < 0 ||
       request.options > UINT32_MAX)
     return reason = "number out of range", false;
