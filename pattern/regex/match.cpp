@@ -7,6 +7,8 @@
 // the subject offset (or -1; the marker of a + loop's first pass holds a
 // tag below -1 that names its loop), the options in force. Counter changes
 // logged after the top point sit above it until the next point encloses them.
+// Resuming a point keeps the changes logged before it in force (and logged);
+// going back past a point puts them back.
 //
 // Loops find their own point (the one their PushBacktrack pushed for the
 // current pass) below whatever the pass's body left, so that the test for a
@@ -51,7 +53,6 @@ Word LoopMarkerTag(int exit) { return -2 - exit; }
 enum class LogFate {
   Restore,      // put the counters back
   KeepPending,  // keep them as logged after the new top point
-  Drop,         // keep the counters as they are and forget the log
 };
 
 class BacktrackStack {
@@ -174,6 +175,7 @@ class Matcher {
   Outcome CountedBackJump(int at);
   Outcome ExecPopBacktrackAndGoto(int at);
   Outcome ExecLazyLoopEnd(int at);
+  bool IsLazyRepeat(int repeatStart) const;
   Outcome ExecPushMarker(int at);
   Outcome ExecLiteralRun(int at);
   Outcome ExecByteSet(int at, bool negated);
@@ -211,6 +213,7 @@ class Matcher {
   std::int64_t pointTop_ = 0;  // stack size just above the top point
   Word logCount_ = 0;          // counter changes logged above the top point
   bool stopped_ = false;       // the match had to stop: -2
+  int enteredRepeat_ = -1;     // see Step()
 };
 
 int Matcher::HighestSetRegister() const {
@@ -307,6 +310,9 @@ bool Matcher::Backtrack() {
       stopped_ = true;
       return false;
     }
+    RestoreLog(pointTop_, logCount_);
+    stack_.size = pointTop_;
+    logCount_ = 0;
     const std::int64_t top = pointTop_;
     const Word resume = stack_[top - 3];
     if (resume == kNone) {
@@ -330,12 +336,13 @@ bool Matcher::Backtrack() {
       program_.endSlots[i] = stack_[--s];
       program_.startSlots[i] = stack_[--s];
     }
+    // The counter changes logged before this point stay in force where it
+    // resumes; they stay logged too, so going back past it undoes them.
     const Word n = stack_[--s];
     const std::int64_t start = s - 2 * static_cast<std::int64_t>(n);
-    RestoreLog(start, n);
-    stack_.size = start;
+    stack_.size = s;
     pointTop_ = start;
-    logCount_ = 0;
+    logCount_ = n;
     if (IsBackJumpToLoopStart(code_, codeLength_, pc_)) continue;
     return true;
   }
@@ -465,7 +472,7 @@ Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
       return Outcome::Continue;
     }
     const bool empty = stack_[loop.top - 2] == cursor_;
-    RemoveTopPoint(LogFate::Restore);
+    RemoveTopPoint(LogFate::KeepPending);
     pc_ = empty ? exit : loopStart;
     return Outcome::Continue;
   }
@@ -473,13 +480,22 @@ Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
     // The loop is left at its exit, the target of its PushBacktrack. The top
     // point is that PushBacktrack's own one unless the body left a point (an
     // alternation's): resuming there would re-enter the body instead.
-    RemoveTopPoint(LogFate::Restore);
+    RemoveTopPoint(LogFate::KeepPending);
     const int loopStart = Target(at + 1);
     if (!Has(loopStart, 3) || code_[loopStart] != PushBacktrack) return Outcome::Fail;
     return JumpTo(loopStart + 1) ? Outcome::Continue : Outcome::Fail;
   }
-  RemoveTopPoint(LogFate::Restore);
+  RemoveTopPoint(LogFate::KeepPending);
   return ExecGoto(at);
+}
+
+// Whether the counted repeat starting at `repeatStart` ends in a
+// LazyCountedLoopEnd that jumps back to it.
+bool Matcher::IsLazyRepeat(int repeatStart) const {
+  const int end = Target(repeatStart + 1);
+  const int loopEnd = end - 5;
+  return loopEnd > repeatStart && Has(loopEnd, 5) && code_[loopEnd] == LazyCountedLoopEnd &&
+         Target(loopEnd + 1) == repeatStart;
 }
 
 // After a pass of a lazy loop: a pass that consumed nothing fails; otherwise
@@ -495,7 +511,7 @@ Outcome Matcher::ExecLazyLoopEnd(int at) {
   if (loop.top > 0) {
     if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
   } else {
-    RemoveTopPoint(LogFate::Restore);
+    RemoveTopPoint(LogFate::KeepPending);
     if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
   }
   if (!PushPoint(loopStart, cursor_)) return Outcome::Stop;
@@ -616,6 +632,10 @@ bool Matcher::IsWordBoundary() const {
 
 Outcome Matcher::Step() {
   const int at = pc_;
+  // Set only by the SetCounter executed right before: a CountedRepeatStart
+  // reached that way is being entered, not resumed or looped back to.
+  const int entered = enteredRepeat_;
+  enteredRepeat_ = -1;
   const std::uint8_t op = code_[at];
   const bool atEnd = cursor_ >= size_;
   auto check = [&](bool holds) {
@@ -672,6 +692,12 @@ Outcome Matcher::Step() {
       return ExecPushMarker(at);
     case CountedRepeatStart:
       if (!Has(at, 5)) return Outcome::Fail;
+      if (ReadU16(code_ + at + 3) == 0 && entered == at && IsLazyRepeat(at)) {
+        // Entering a lazy repeat with no compulsory pass: what follows is
+        // tried first, a pass only when that fails (resuming here).
+        if (!PushPoint(at, cursor_)) return Outcome::Stop;
+        return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
+      }
       if (ReadU16(code_ + at + 3) > 0) {
         if (!LogCounter(at + 3)) return Outcome::Stop;
         WriteU16(code_ + at + 3, static_cast<std::uint16_t>(ReadU16(code_ + at + 3) - 1));
@@ -698,6 +724,7 @@ Outcome Matcher::Step() {
       // repeat finds the counts that pass had, not the re-initialised ones.
       if (!LogCounter(field)) return Outcome::Stop;
       WriteU16(code_ + field, ReadU16(code_ + at + 3));
+      enteredRepeat_ = field - 3;  // the CountedRepeatStart it may initialise
       pc_ = at + 5;
       return Outcome::Continue;
     }
@@ -714,14 +741,15 @@ Outcome Matcher::Step() {
         pc_ = at + 5;
         return Outcome::Continue;
       }
+      // Logged, so that backtracking into an earlier pass sees its count.
+      if (!LogCounter(at + 3)) return Outcome::Stop;
       WriteU16(code_ + at + 3, static_cast<std::uint16_t>(count - 1));
       const int repeatStart = Target(at + 1);
       if (!Has(repeatStart, 5)) return Outcome::Fail;
       if (ReadU16(code_ + repeatStart + 3) > 0) return CountedBackJump(at);
-      if (pointTop_ == 0) return Outcome::Fail;
-      // The counts logged with the dropped point stay as they are: resuming
-      // at the repeat start must see its compulsory passes as done.
-      RemoveTopPoint(LogFate::Drop);
+      // Lazy: go on after the repeat, another pass being the way back. The
+      // points below stay: the newest may be the body's own (an
+      // alternative), and the pass's point only retries what failed before.
       if (!PushPoint(repeatStart, cursor_)) return Outcome::Stop;
       pc_ = at + 5;
       return Outcome::Continue;

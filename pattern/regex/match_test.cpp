@@ -121,6 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"(\\w{2,}.)+?b", 0, "cbbab ", "0 (0,5) (0,4)"},
         MatchCase{"((b.{0,2})+?\\w)", 0, "AbA", "1 (1,3) (1,3) (1,2)"},
         MatchCase{"(?:b{1,2}?){1,2}", 0, "b", "0 (0,1)"},
+        MatchCase{"a{0,2}?", 0, "aa", "0 (0,0)"},
+        MatchCase{"a{0,2}?b", 0, "aab", "0 (0,3)"},
+        MatchCase{"(?:ab|a){0,3}?c", 0, "aabac", "0 (0,5)"},
+        MatchCase{"(?:a{1,2}){2}?", 0, "aa", "0 (0,2)"},
         // A leading .* with a back-reference may match after a line start.
         MatchCase{"(.*((?=.[^ab\\n])|b))\\1.", 0, "ab  1aca", "1 (1,2) (1,1) (1,1)"},
         // Back-references.
@@ -256,6 +260,13 @@ TEST(MatchRegex, RepeatedMatchingAfterRewritesGivesTheSameAnswers) {
     for (const std::string& s : subjects) again += compiled.Search(s) + ";";
     EXPECT_EQ(again, first);
   }
+}
+
+TEST(MatchRegex, CountersLeftByOneSearchDoNotLeakIntoTheNext) {
+  Compiled compiled("(?>a{2}^1*?)1{2}.|.{0,2}?A", 0);
+  for (const char* subject : {"aa11x", "aa", "", "a1", "A"}) compiled.Search(subject);
+  EXPECT_EQ(compiled.Search("abA_"), "0 (0,3)");
+  EXPECT_EQ(compiled.Search("abA_"), "0 (0,3)");
 }
 
 TEST(FreeRegisters, ReleasesAndClearsSoASecondReleaseIsHarmless) {

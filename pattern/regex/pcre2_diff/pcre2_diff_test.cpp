@@ -15,9 +15,6 @@
 //   matches, PCRE2 uses the previous iteration's capture.
 // - Quantified assertions and anchors: a quantifier after a look-ahead or an
 //   anchor applies to nothing or to the piece before it here.
-// - Lazy intervals `{n,m}?`: the counted-repeat code has no lazy skip in
-//   front, so the first optional pass is tried before the continuation
-//   (`a{0,2}?` takes one `a`); only the passes after it are lazy.
 // - The vertical tab: `\s` leaves it out here and includes it in PCRE2.
 // - `{,n}`: a literal here.
 // A search that runs out of its instruction or stack budget (-2) or that
@@ -110,7 +107,7 @@ class Generator {
     if (!repeat || atom.nullable) return atom;
     static const char* const kQuantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,2}", "{2,}"};
     const std::string q = kQuantifiers[Pick(7)];
-    const bool lazy = q.size() == 1 && Chance(30);
+    const bool lazy = Chance(30);
     atom.text += q + (lazy ? "?" : "");
     atom.nullable = q == "*" || q == "?" || q == "{0,2}";
     return atom;
