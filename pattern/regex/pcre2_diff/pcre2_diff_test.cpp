@@ -10,9 +10,8 @@
 // - `$` and `\Z` at the very end of a subject that ends with a newline: here
 //   they hold only before that newline; PCRE2's multi-line `$` and its `\Z`
 //   also hold after it.
-// - A back-reference inside the group it names, or to a group that is
-//   captured again later in the same repeat: here a group that is open never
-//   matches, PCRE2 uses the previous iteration's capture.
+// - A back-reference inside the group it names: here a group that is still
+//   open never matches; PCRE2 uses its previous capture, if any.
 // - Quantified assertions and anchors: a quantifier after a look-ahead or an
 //   anchor applies to nothing or to the piece before it here.
 // - The vertical tab: `\s` leaves it out here and includes it in PCRE2.
@@ -58,7 +57,7 @@ class Generator {
     groups_ = 0;
     closed_.clear();
     usesDollar_ = false;
-    const std::string text = Alternation(0, false).text;
+    const std::string text = Alternation(0).text;
     usesDollar = usesDollar_;
     return text;
   }
@@ -75,10 +74,10 @@ class Generator {
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
   bool Chance(int percent) { return Pick(100) < percent; }
 
-  Piece Alternation(int depth, bool inRepeat) {
-    Piece result = Sequence(depth, inRepeat);
+  Piece Alternation(int depth) {
+    Piece result = Sequence(depth);
     while (depth < kMaxDepth && Chance(20)) {
-      const Piece next = Sequence(depth, inRepeat);
+      const Piece next = Sequence(depth);
       result.text += "|" + next.text;
       result.nullable = result.nullable || next.nullable;
       result.hasGroup = result.hasGroup || next.hasGroup;
@@ -86,11 +85,11 @@ class Generator {
     return result;
   }
 
-  Piece Sequence(int depth, bool inRepeat) {
+  Piece Sequence(int depth) {
     Piece result{"", true, false};
     const int count = 1 + Pick(3);
     for (int i = 0; i < count; ++i) {
-      const Piece piece = Quantified(depth, inRepeat);
+      const Piece piece = Quantified(depth);
       result.text += piece.text;
       result.nullable = result.nullable && piece.nullable;
       result.hasGroup = result.hasGroup || piece.hasGroup;
@@ -98,12 +97,12 @@ class Generator {
     return result;
   }
 
-  Piece Quantified(int depth, bool inRepeat) {
+  Piece Quantified(int depth) {
     const int kind = Pick(100);
     if (kind < 8) return Anchor();
-    if (kind < 14 && depth < kMaxDepth) return LookAround(depth, inRepeat);
+    if (kind < 14 && depth < kMaxDepth) return LookAround(depth);
     const bool repeat = Chance(35);
-    Piece atom = Atom(depth, inRepeat || repeat);
+    Piece atom = Atom(depth);
     if (!repeat || atom.nullable) return atom;
     static const char* const kQuantifiers[] = {"*", "+", "?", "{2}", "{1,2}", "{0,2}", "{2,}"};
     const std::string q = kQuantifiers[Pick(7)];
@@ -120,15 +119,15 @@ class Generator {
     return {a, true, false};
   }
 
-  Piece LookAround(int depth, bool inRepeat) {
+  Piece LookAround(int depth) {
     static const char* const kOpeners[] = {"(?=", "(?!", "(?>"};
     const int which = Pick(3);
-    const Piece body = Alternation(depth + 1, inRepeat);
+    const Piece body = Alternation(depth + 1);
     // Atomic groups may be repeated; look-aheads never are.
     return {kOpeners[which] + body.text + ")", which == 2 ? body.nullable : true, body.hasGroup};
   }
 
-  Piece Atom(int depth, bool inRepeat) {
+  Piece Atom(int depth) {
     const int kind = Pick(100);
     if (kind < 40) return {std::string(1, "abcA1"[Pick(5)]), false, false};
     if (kind < 48) return {".", false, false};
@@ -137,7 +136,7 @@ class Generator {
                                           "\\s", "\\S", "\\d", "\\D", "[b-c1]", "[_A]"};
       return {kSets[Pick(12)], false, false};
     }
-    if (kind < 70 && !closed_.empty() && !inRepeat) {
+    if (kind < 70 && !closed_.empty()) {
       const int group = closed_[Pick(static_cast<int>(closed_.size()))];
       // Wrapped, so that a digit after it cannot extend the number.
       return {"(?:\\" + std::to_string(group) + ")", true, false};
@@ -146,9 +145,9 @@ class Generator {
     const bool capturing = Chance(60) && groups_ < 9;
     int number = 0;
     if (capturing) number = ++groups_;
-    const Piece body = Alternation(depth + 1, inRepeat);
-    // A group captured inside a repeat may be captured again: not referable.
-    if (capturing && !inRepeat) closed_.push_back(number);
+    const Piece body = Alternation(depth + 1);
+    // Referable from here on; never from inside itself.
+    if (capturing) closed_.push_back(number);
     return {(capturing ? "(" : "(?:") + body.text + ")", body.nullable, true};
   }
 
