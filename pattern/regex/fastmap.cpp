@@ -232,12 +232,14 @@ PathEnd FastmapWalk::Step() {
       for (int c = 0; c < 256; ++c)
         if ((WordTable()[c] == 1) == (op == WordByte)) program_.fastmap[c] = 1;
       return PathEnd::EndPath;
+    // Set and clear, as the matcher does: flipping would turn folding on at
+    // an IgnoreCaseOff in a program compiled without IgnoreCase.
     case IgnoreCaseOn:
       program_.options |= FoldForSearch;
-      options_ ^= IgnoreCase;
+      options_ |= IgnoreCase;
       return next(1);
     case IgnoreCaseOff:
-      options_ ^= IgnoreCase;
+      options_ &= ~static_cast<std::uint32_t>(IgnoreCase);
       return next(1);
     case SetRunOptions:
       if (!Has(at, 2)) return next(2);
@@ -270,6 +272,16 @@ bool FastmapWalk::Run() {
   return !malformed_;
 }
 
+// The search looks subject bytes up folded when the program folds anywhere;
+// a byte marked in a case-sensitive part must then be found under its folded
+// form too.
+void FoldMarksForSearch(RegexProgram& program) {
+  const std::uint8_t* table = CaseTable();
+  if (!table || !(program.options & (IgnoreCase | FoldForSearch))) return;
+  for (int c = 0; c < 256; ++c)
+    if (program.fastmap[c]) program.fastmap[table[c]] = 1;
+}
+
 }  // namespace
 
 void CompileFastmap(RegexProgram& program) {
@@ -289,6 +301,7 @@ void CompileFastmap(RegexProgram& program) {
     std::memset(program.fastmap, 1, 256);
     program.canMatchEmpty = 1;
   }
+  FoldMarksForSearch(program);
 }
 
 }  // namespace fromsel::regex

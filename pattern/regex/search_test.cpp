@@ -91,6 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"[a-z]*1", 0, "abc abc1", 0, -1, 4},
         SearchCase{"[^a]*z", 0, "aabz", 0, -1, 2},
         SearchCase{"(?i)b", 0, "aaB", 0, -1, 2},
+        // Case-sensitive parts: the fastmap neither folds them nor misses
+        // them when the search looks bytes up folded.
+        SearchCase{"(?-i:A.)|b{2,}", 0, "aaaA1a", 0, -1, 3},
+        SearchCase{"(?-i:A)", IgnoreCase, "aaA", 0, -1, 2},
+        SearchCase{"(?-i:A)|(?i:q)", 0, "aaA", 0, -1, 2},
         SearchCase{"x*$", 0, "ab\n", 0, -1, 2},
         SearchCase{"\\w+", 0, "--ab", 0, -1, 2},
         SearchCase{"\\W", 0, "ab-", 0, -1, 2},

@@ -148,7 +148,11 @@ class Generator {
     const Piece body = Alternation(depth + 1);
     // Referable from here on; never from inside itself.
     if (capturing) closed_.push_back(number);
-    return {(capturing ? "(" : "(?:") + body.text + ")", body.nullable, true};
+    // Plain groups sometimes switch case folding on or off inside: the
+    // inline `i` means the same in both engines.
+    static const char* const kPlainOpeners[] = {"(?:", "(?:", "(?i:", "(?-i:"};
+    const std::string opener = capturing ? "(" : kPlainOpeners[Pick(4)];
+    return {opener + body.text + ")", body.nullable, true};
   }
 
   std::mt19937 random_;
