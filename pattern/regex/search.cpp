@@ -92,10 +92,15 @@ Offset FindRequiredLiteral(const RegexProgram& program, const SearchBytes& bytes
   return FindByScan(program, bytes, lo);
 }
 
-// Whether the leading set instruction accepts subject byte c.
+// Whether the leading set instruction accepts the subject byte at `at`, as
+// the matcher tests it. The set stands before any inline option, so only the
+// program's own IgnoreCase folds here: folding because an inline (?i) later
+// asked the search to would accept bytes the set refuses, and skip starts.
 bool LeadingSetAccepts(const RegexProgram& program, const SearchBytes& bytes, Offset at) {
   const std::uint8_t* set = program.leadingSet;
-  const bool inSet = ByteSetHas(set, bytes.Mapped(at));
+  const std::uint8_t* table = (program.options & IgnoreCase) ? CaseTable() : nullptr;
+  const std::uint8_t c = bytes.Raw(at);
+  const bool inSet = ByteSetHas(set, table ? table[c] : c);
   return set[0] == ByteSet ? inSet : !inSet;
 }
 
