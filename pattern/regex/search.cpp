@@ -104,14 +104,16 @@ bool LeadingSetAccepts(const RegexProgram& program, const SearchBytes& bytes, Of
   return set[0] == ByteSet ? inSet : !inSet;
 }
 
-// A leading .* lets a match start only where a line starts, unless a
-// back-reference can see where it began: (.*)\1x may match after the line
-// start when it fails there.
-bool HasBackReference(const RegexProgram& program) {
+// Whether a match can depend on where its attempt began other than through
+// the text before it: a back-reference sees what a leading .* or set loop
+// took ((.*)\1x, ([a-c]+)a\1), and \G tests the start itself. Then neither
+// a leading .* (only line starts) nor the leading-set skip (not inside a
+// run of the set) may rule positions out.
+bool StartMatters(const RegexProgram& program) {
   const std::uint8_t* at = program.code;
   const std::uint8_t* end = program.code + program.codeLength;
   while (at < end) {
-    if (*at == BackReference) return true;
+    if (*at == BackReference || *at == AtSearchStart) return true;
     const int length = InstructionLength(at, end);
     if (length <= 0) return true;  // unreadable: assume the worst
     at += length;
@@ -166,7 +168,12 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
         break;
     }
   }
-  if (!textStart && (program.options & StartsWithDotRepeat) && !HasBackReference(program)) {
+  // Scanned only when an aid it restrains is in play.
+  const bool startMatters =
+      !textStart && ((program.options & StartsWithDotRepeat) || program.leadingSet)
+          ? StartMatters(program)
+          : false;
+  if (!textStart && (program.options & StartsWithDotRepeat) && !startMatters) {
     if (program.options & SingleLine) textStart = true;
     else anchored = true;
   }
@@ -212,7 +219,7 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
           ++start;
           --range;
         }
-      } else if (fastmap && program.leadingSet) {
+      } else if (fastmap && program.leadingSet && !startMatters) {
         while (range > 0 && start < size && LeadingSetAccepts(program, bytes, start)) {
           ++start;
           --range;

@@ -91,6 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"[a-z]*1", 0, "abc abc1", 0, -1, 4},
         SearchCase{"[^a]*z", 0, "aabz", 0, -1, 2},
         SearchCase{"[a-z]*(?i:1)", 0, "aB1", 0, -1, 2},
+        // A back-reference sees where the leading loop began.
+        SearchCase{"([a-c]+)(\\Ba)(\\1)", IgnoreCase, "abbbbbab", 0, -1, 5},
+        SearchCase{"(.*)x\\1", 0, "abxb", 0, -1, 1},
         SearchCase{"(?i)b", 0, "aaB", 0, -1, 2},
         // Case-sensitive parts: the fastmap neither folds them nor misses
         // them when the search looks bytes up folded.
