@@ -105,7 +105,8 @@ class BacktrackStack {
   Word* heap_ = nullptr;
 };
 
-
+// A loop's back jump: resuming a point there would only repeat the loop, so
+// backtracking passes over it.
 bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
   if (at < 0 || at + 3 > length) return false;
   const std::uint8_t op = code[at];
