@@ -144,7 +144,10 @@ PathEnd FastmapWalk::Step() {
       return PathEnd::EndPath;
     // Code 0 is a PushMarker the matcher has rewritten, a no-op: walking on
     // keeps a fastmap computed after a match as complete as one before.
+    // AtSearchStart holds at the start of every attempt, so a path through
+    // it goes on to what it matches.
     case NoOperation:
+    case AtSearchStart:
     case AtLineStart:
     case AtTextStart:
     case AtTextEnd:
@@ -245,7 +248,7 @@ PathEnd FastmapWalk::Step() {
       if (!Has(at, 2)) return next(2);
       options_ = code_[at + 1];
       return next(2);
-    default:  // AtSearchStart, code 37, anything above 43
+    default:  // code 37, anything above 43
       return PathEnd::EndPath;
   }
 }

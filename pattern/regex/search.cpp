@@ -150,7 +150,8 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
   if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
 
   const SearchBytes bytes(program, subject, size);
-  bool anchored = false;
+  bool anchored = false;      // matches start only at line starts
+  bool lineAnchored = false;  // ... because the program begins with ^
   bool textStart = false;
   if (program.codeLength > 0) {
     switch (program.code[0]) {
@@ -159,6 +160,7 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
         break;
       case AtLineStart:
         anchored = true;
+        lineAnchored = true;
         break;
       case AtSearchStart: {
         const int result = Attempt(program, subject, size, start, registers, budget);
@@ -173,9 +175,19 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
       !textStart && ((program.options & StartsWithDotRepeat) || program.leadingSet)
           ? StartMatters(program)
           : false;
+  // A leading .* reaches from the start it is tried at to any later start
+  // its dot can cross to: with DotMatchesNewline one attempt at `start`
+  // decides; otherwise line starts do. (Taking it for a text-start anchor
+  // under SingleLine would miss every match from a start above 0 or after
+  // a newline.)
+  bool onlyAtStart = false;
   if (!textStart && (program.options & StartsWithDotRepeat) && !startMatters) {
-    if (program.options & SingleLine) textStart = true;
+    if (program.options & DotMatchesNewline) onlyAtStart = true;
     else anchored = true;
+  }
+  if (onlyAtStart) {
+    const int result = Attempt(program, subject, size, start, registers, budget);
+    return result >= 0 ? static_cast<int>(start) : result;
   }
   // Only position 0 can match a program tied to the text start.
   if (textStart && range > 0) {
@@ -208,7 +220,9 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
       }
     }
     if (start > size) return -1;
-    if ((anchored || program.canMatchEmpty == 0) && range > 0 && size > 0 && start == size)
+    // The end of a non-empty subject is no line start, but a leading .* may
+    // match there.
+    if ((lineAnchored || program.canMatchEmpty == 0) && range > 0 && size > 0 && start == size)
       return -1;
     const int result = Attempt(program, subject, size, start, registers, budget);
     if (result >= 0) return static_cast<int>(start);

@@ -72,7 +72,16 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"\\Aa", 0, "aa", 0, 2, 0},
         SearchCase{"\\Ab", 0, "ab", 0, 2, -1},
         SearchCase{"\\Aa", 0, "aa", 1, 0, -1},
-        SearchCase{".*b", SingleLine, "a\nb", 0, 3, -1},
+        // A leading .* is no text-start anchor, SingleLine or not: its dot
+        // stops at a newline, and a later start may match on its own.
+        SearchCase{".*b", SingleLine, "a\nb", 0, 3, 2},
+        SearchCase{".*b", SingleLine, "ab", 1, 1, 1},
+        SearchCase{".*b", DotMatchesNewline, "a\nb", 0, 3, 0},
+        SearchCase{".*b", DotMatchesNewline, "a\nc", 0, 3, -1},
+        SearchCase{".*", SingleLine, "ab", 2, 1, 2},
+        SearchCase{".*", 0, "a", 1, 1, 1},
+        // \G holds at the start of every attempt.
+        SearchCase{"a|\\Gb", 0, "xb", 0, -1, 1},
         SearchCase{"\\Ga", 0, "xa", 1, 1, 1},
         // Line-anchored search jumps from line to line.
         SearchCase{"^b", 0, "a\nab\nb", 0, -1, 5},
