@@ -158,9 +158,12 @@ TEST(PluginLifecycle, CallbacksOutOfOrderNeverCrashAndChangeNothing) {
 
 TEST(PluginLifecycle, SetupReturnsOneAndBeforeStartLoadsTheSettingsFirst) {
   ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
-  const HostRun run = setup.Run({"--cancel-dialogs", "1", "load", "setup", "compose"});
+  const HostRun run =
+      setup.Run({"--cancel-dialogs", "1", "--owner", "1", "load", "setup", "compose"});
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_TRUE(run.HasLine("setup: 1")) << run.output;
+  EXPECT_EQ(run.LinesStartingWith("dialog: ").size(), 1u) << run.output;
+  EXPECT_TRUE(run.LinesStartingWith("messagebox: ").empty()) << run.output;
   // Cancelled: the files are as they were, and the loaded rules now apply.
   EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), Enabled("::*\tMe\tme@example.net\n"));
   EXPECT_TRUE(run.HasLine("compose 6: 0 sets 1")) << run.output;

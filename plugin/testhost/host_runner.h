@@ -11,7 +11,7 @@ namespace fromsel::testhost {
 
 // Safety bound for one host run: a run that hangs (a dialog nobody closes)
 // is ended and reported instead of blocking the suite.
-inline constexpr DWORD kHostRunLimitMs = 120000;
+inline constexpr DWORD kHostRunLimitMs = 60000;
 
 // The folder of the running executable, with a trailing backslash.
 inline std::string ExecutableFolder() {

@@ -34,8 +34,17 @@ bool IsDialogBox(HWND window) {
   return lstrcmpA(className, "#32770") == 0;
 }
 
+// A message box is a dialog of no module or of user32's; a dialog built
+// from the plug-in's templates belongs to the plug-in and may well have a
+// label with the same control id.
+bool IsSystemDialogBox(HWND window) {
+  if (!IsDialogBox(window)) return false;
+  const HMODULE owner = reinterpret_cast<HMODULE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+  return owner == nullptr || owner == GetModuleHandleA("user32.dll");
+}
+
 bool IsMessageBox(HWND window) {
-  return IsDialogBox(window) && GetDlgItem(window, kMessageBoxTextId) != nullptr;
+  return IsSystemDialogBox(window) && GetDlgItem(window, kMessageBoxTextId) != nullptr;
 }
 
 void CloseMessageBox(HWND window) {
@@ -70,7 +79,7 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
     const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
     HWND parent = create->hwndParent;
     if (parent && reinterpret_cast<UINT_PTR>(create->hMenu) == kMessageBoxTextId &&
-        IsDialogBox(parent) && t_closing.insert(parent).second) {
+        IsSystemDialogBox(parent) && t_closing.insert(parent).second) {
       EndDialog(parent, IDOK);
     }
   } else if (code == HCBT_ACTIVATE && t_closing.count(window) == 0) {
