@@ -133,6 +133,16 @@ TEST(PluginCompose, SourceIsFetchedByItsReferenceAndHandedBackToTheHost) {
   EXPECT_TRUE(run.HasLine("balance: allocated 2 released 2 unknown 0")) << run.output;
 }
 
+TEST(PluginCompose, AHostWithoutBkaFreeStillLoadsAndReplies) {
+  ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
+  const HostRun run =
+      RunHost("testhost_nofree.exe", setup.Arguments({"load", "start", "compose", "balance"}));
+  EXPECT_TRUE(run.HasLine("load: ok")) << run.output;
+  EXPECT_TRUE(run.HasLine("set: From: Me <me@example.net>")) << run.output;
+  // Nothing to hand the text back to: the host keeps it.
+  EXPECT_TRUE(run.HasLine("balance: allocated 1 released 0 unknown 0")) << run.output;
+}
+
 TEST(PluginCompose, MissingSourceChangesNothing) {
   ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
   std::vector<std::string> arguments = setup.Arguments({});

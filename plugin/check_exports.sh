@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks that a fromsel.dll exports the five callbacks undecorated, by name,
-# at ordinals 1, 2, 7, 14 and 15. Exit 77 (skipped) when the DLL is absent.
+# at ordinals 1, 2, 7, 14 and 15, and imports only system DLLs (no compiler
+# run-time DLL that a user's system would lack). Exit 77 (skipped) when the
+# DLL is absent.
 set -u
 dll=${1:?usage: check_exports.sh PATH/fromsel.dll}
 if [ ! -f "$dll" ]; then
@@ -40,4 +42,13 @@ if [ "$count" -ne 5 ]; then
   echo "$exports"
   fail=1
 fi
+
+# System DLLs every Windows has; anything else would have to ship beside us.
+system='^(kernel32|user32|gdi32|shell32|version|msvcrt|advapi32|comctl32|ole32|shlwapi)\.dll$'
+for imported in $(echo "$table" | awk '/DLL Name:/ { print tolower($3) }'); do
+  if ! echo "$imported" | grep -Eq "$system"; then
+    echo "FAIL: imports ${imported}, which is not a system DLL"
+    fail=1
+  fi
+done
 exit $fail

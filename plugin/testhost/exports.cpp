@@ -1,6 +1,7 @@
 // The host API as the mail client exports it from its executable, served
-// from HostState. Built once complete (testhost.exe) and once without
-// BKA_CompSetSpecifiedHeader (testhost_partial.exe) to test refusal.
+// from HostState. Built complete (testhost.exe), without
+// BKA_CompSetSpecifiedHeader (testhost_partial.exe: the plug-in must refuse
+// to load) and without BKA_Free (testhost_nofree.exe: an older host).
 #include <cstdlib>
 #include <cstring>
 
@@ -46,6 +47,7 @@ HOST_EXPORT LPSTR WINAPI BKA_GetSource(LPCSTR messageId) {
   return text;
 }
 
+#ifndef TESTHOST_WITHOUT_FREE
 HOST_EXPORT void WINAPI BKA_Free(LPVOID pointer) {
   auto& state = State();
   if (state.liveSources.erase(pointer) == 0) {
@@ -55,6 +57,7 @@ HOST_EXPORT void WINAPI BKA_Free(LPVOID pointer) {
   ++state.sourcesReleased;
   std::free(pointer);
 }
+#endif
 
 HOST_EXPORT int WINAPI BKA_CompGetSpecifiedHeader(HWND window, LPCSTR header, LPSTR buffer,
                                                   int size) {
