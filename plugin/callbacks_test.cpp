@@ -167,16 +167,31 @@ TEST(PluginLifecycle, CallbacksOutOfOrderNeverCrashAndChangeNothing) {
 }
 
 TEST(PluginLifecycle, SetupReturnsOneAndBeforeStartLoadsTheSettingsFirst) {
-  ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
+  const std::string settings = Enabled("::*\tMe\tme@example.net\n");
+  ReplySetup setup(settings);
   const HostRun run =
-      setup.Run({"--cancel-dialogs", "1", "--owner", "1", "load", "setup", "compose"});
+      setup.Run({"--close-dialogs", "cancel", "--owner", "1", "load", "setup", "compose"});
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_TRUE(run.HasLine("setup: 1")) << run.output;
   EXPECT_EQ(run.LinesStartingWith("dialog: ").size(), 1u) << run.output;
   EXPECT_TRUE(run.LinesStartingWith("messagebox: ").empty()) << run.output;
-  // Cancelled: the files are as they were, and the loaded rules now apply.
-  EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), Enabled("::*\tMe\tme@example.net\n"));
+  // Cancelled: the file is as it was, and the rules loaded by setup now apply.
+  EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), settings);
   EXPECT_TRUE(run.HasLine("compose 6: 0 sets 1")) << run.output;
+}
+
+TEST(PluginLifecycle, SetupConfirmedBeforeStartSavesTheSettingsItLoaded) {
+  const std::string settings = Enabled(":RSV:(.*)@example\\.org\tMe\t\\1@example.net\n");
+  ReplySetup setup(settings);
+  setup.data.MakeFolder("Empty.mb");
+  const HostRun run = setup.Run({"--close-dialogs", "ok", "load", "setup", "exit", "unload"});
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_TRUE(run.HasLine("setup: 1")) << run.output;
+  EXPECT_EQ(run.LinesStartingWith("dialog: ").size(), 1u) << run.output;
+  // The rules on disk survive a confirmed dialog that was opened before start,
+  // and a mailbox without a file gets the default one.
+  EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), settings);
+  EXPECT_EQ(setup.data.Read("Empty.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
 }
 
 }  // namespace

@@ -17,7 +17,9 @@ constexpr int kErrorMessageTextSize = 256;
 }  // namespace
 
 std::string LoadResourceString(UINT id, int bufferSize) {
-  std::vector<char> buffer(bufferSize > 0 ? bufferSize : 1, '\0');
+  // LoadStringA gives no text into no buffer.
+  if (bufferSize <= 0) return std::string();
+  std::vector<char> buffer(bufferSize, '\0');
   const int length = LoadStringA(ModuleInstance(), id, buffer.data(), bufferSize);
   return length > 0 ? std::string(buffer.data(), length) : std::string();
 }

@@ -5,7 +5,8 @@
 //   --mailbox NAME   current mailbox directory, e.g. Work.mb
 //   --folder PATH    current folder relative to DIR (default: NAME\)
 //   --source FILE    raw message served for every BKA_GetSource ("" for none)
-//   --cancel-dialogs 1   cancel every dialog box other than a message box
+//   --close-dialogs ok|cancel   press that button in every dialog box other
+//                    than a message box as soon as it is shown
 // `testhost.exe help` lists the scenarios.
 #include <windows.h>
 #include <commctrl.h>
@@ -36,8 +37,8 @@ void ApplyHostOption(const std::string& key, const std::string& value, ScenarioC
     if (context.options.count("folder") == 0) state.currentFolder = value + "\\";
   } else if (key == "folder") {
     state.currentFolder = WithTrailingBackslash(value);
-  } else if (key == "cancel-dialogs") {
-    SetCancelOtherDialogs(value == "1");
+  } else if (key == "close-dialogs") {
+    SetCloseOtherDialogs(value == "ok" ? IDOK : value == "cancel" ? IDCANCEL : 0);
   } else if (key == "source") {
     state.sourceFile = value.empty() ? value : WindowsPath(value);
   }

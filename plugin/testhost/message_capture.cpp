@@ -16,7 +16,7 @@ constexpr int kClassNameSize = 64;
 
 thread_local HHOOK t_hook = nullptr;
 thread_local std::vector<CapturedMessage> t_messages;
-thread_local bool t_cancelOtherDialogs = false;
+thread_local int t_closeOtherDialogsWith = 0;  // button id, 0: leave them
 thread_local std::set<HWND> t_closing;  // boxes closed by us, not yet destroyed
 
 std::string TextOf(HWND window) {
@@ -86,10 +86,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
     if (IsMessageBox(window)) {
       t_closing.insert(window);
       CloseMessageBox(window);
-    } else if (t_cancelOtherDialogs && IsDialogBox(window)) {
+    } else if (t_closeOtherDialogsWith != 0 && IsDialogBox(window)) {
       t_closing.insert(window);
       Report("dialog: %s", Escaped(TextOf(window)).c_str());
-      PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      PostMessageA(window, WM_COMMAND, MAKEWPARAM(t_closeOtherDialogsWith, BN_CLICKED), 0);
     }
   } else if (code == HCBT_DESTROYWND && t_closing.erase(window) != 0) {
     if (IsMessageBox(window)) Capture(window);
@@ -110,7 +110,7 @@ void StopMessageCapture() {
   t_hook = nullptr;
 }
 
-void SetCancelOtherDialogs(bool cancel) { t_cancelOtherDialogs = cancel; }
+void SetCloseOtherDialogs(int button) { t_closeOtherDialogsWith = button; }
 
 const std::vector<CapturedMessage>& CapturedMessages() { return t_messages; }
 

@@ -18,10 +18,10 @@ struct CapturedMessage {
 void StartMessageCapture();
 void StopMessageCapture();
 
-// When on, any other dialog box that becomes active is cancelled at once
-// (reported as "dialog: CAPTION"), so a scenario that opens a modal dialog
-// it does not drive still ends.
-void SetCancelOtherDialogs(bool cancel);
+// When set (IDOK or IDCANCEL), any other dialog box that becomes active is
+// closed at once with that button (reported as "dialog: CAPTION"), so a
+// scenario that opens a modal dialog it does not drive still ends. 0: off.
+void SetCloseOtherDialogs(int button);
 
 const std::vector<CapturedMessage>& CapturedMessages();
 
