@@ -19,6 +19,8 @@ std::string IniFileNameFor(const std::string& modulePath);
 // returns false when the load must be refused.
 bool AttachPlugin(HINSTANCE instance);
 
+// Process detach. Nothing to release: the dialogs keep no module-wide state
+// and the settings table is released by BKC_OnExit (or with the process).
 void DetachPlugin();
 
 // Records the ini path computed at attach (read with PluginIniPath()).
