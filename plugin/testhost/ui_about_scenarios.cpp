@@ -18,14 +18,18 @@ HWND OpenAbout(const DialogControls& settings, DWORD thread) {
 }
 
 // Whether the link button shows the hand cursor: the subclass answers
-// WM_SETCURSOR itself, so the button's arrow never appears.
-bool ShowsHandCursor(HWND link) {
+// WM_SETCURSOR itself, so the button's arrow never appears. The cursor is
+// read from the dialog thread's input state, shared for the check, not from
+// the display, which other programs' windows may be setting meanwhile.
+bool ShowsHandCursor(HWND link, DWORD dialogThread) {
+  const DWORD self = GetCurrentThreadId();
+  if (!AttachThreadInput(self, dialogThread, TRUE)) return false;
+  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */));
   const LRESULT handled =
       SendMessageA(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), ClientAreaMouseMove);
-  CURSORINFO info = {};
-  info.cbSize = sizeof info;
-  GetCursorInfo(&info);
-  return handled == TRUE && info.hCursor == LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));
+  const HCURSOR shown = GetCursor();
+  AttachThreadInput(self, dialogThread, FALSE);
+  return handled == TRUE && shown == LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));
 }
 
 // Pixels of the top edge of `control` that differ from the dialog's face
@@ -87,8 +91,8 @@ TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links,
                checks.Expect(GetWindow(about.Window(), GW_OWNER) == settings.Window(),
                              "owned by the settings dialog");
                checks.ExpectEqual(about.Text(IDC_VERSION), "Version 0.3.0", "version text");
-               checks.Expect(ShowsHandCursor(about.Item(IDC_MAIL_LINK)), "hand over e-mail");
-               checks.Expect(ShowsHandCursor(about.Item(IDC_WEB_LINK)), "hand over web link");
+               checks.Expect(ShowsHandCursor(about.Item(IDC_MAIL_LINK), thread), "hand over e-mail");
+               checks.Expect(ShowsHandCursor(about.Item(IDC_WEB_LINK), thread), "hand over web link");
 
                const std::string mail = about.Text(IDC_MAIL_LINK);
                about.Click(IDC_MAIL_LINK);
