@@ -81,6 +81,22 @@ void BM_Exponential_search(benchmark::State& state) {
     benchmark::DoNotOptimize(regex::SearchRegex(*compiled.program, c.subject.data(), size, 0, size, nullptr));
 }
 
+// A reply with 20 recipients and one exponential rule: the budget bounds
+// one search, and a reply makes one search per recipient and rule.
+void BM_Exponential_reply(benchmark::State& state) {
+  SettingsTable table;
+  MailboxSettings& settings = table["box.mb"];
+  settings.enabled = true;
+  AddressRule rule;
+  rule.regex = true;
+  rule.pattern = "(x+x+)+y";
+  settings.rules.push_back(rule);
+  std::vector<std::string> recipients;
+  for (int i = 0; i < 20; ++i) recipients.push_back(std::string(30, 'x'));
+  bench::MemoryHost host(bench::ReplySource(recipients));
+  for (auto _ : state) RewriteSenderWith(host, nullptr, table);
+}
+
 // ---- A 10 MiB header ----
 
 const std::string& BigToSource() {
@@ -242,6 +258,7 @@ void AllExponential(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Exponential_rule)->Apply(AllExponential)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Exponential_search)->Apply(AllExponential)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Exponential_reply)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BigHeader_extract)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BigHeader_oneAddressReply)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BigPattern_regexLiteral)->Unit(benchmark::kMillisecond);
