@@ -22,10 +22,11 @@ per_input_timeout=30
 # Inputs longer than this add little; patterns and headers stay small.
 max_len=4096
 
+mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DFROMSEL_FUZZ=ON -DFROMSEL_TESTS=OFF -DFROMSEL_TOOLS=OFF \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >"$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log"; exit 1; }
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >"$build/configure.log" 2>&1 ||
+  { cat "$build/configure.log"; exit 1; }
 ninja -C "$build" -j "${JOBS:-2}" fuzz_all >/dev/null
 
 if [ $# -gt 0 ]; then
