@@ -63,36 +63,6 @@ int WalkPositions(RegexProgram& program, const std::string& subject, int start, 
   return -1;
 }
 
-// Kinds of program for which the search can miss a position where the
-// matcher succeeds; they are left out of the position-walk comparison until
-// that is mended:
-// - the caller's FoldForSearch without IgnoreCase: the search folds the
-//   subject bytes it looks up, the fastmap holds the unfolded ones, so
-//   pattern `X` with options 0x20 finds nothing in "abcX"
-//   (fuzz/findings/regex_search-fold-for-search-option);
-// - case folding turned off (or the run-time options replaced) inside an
-//   IgnoreCase program: the fastmap is marked with unfolded bytes while the
-//   search looks it up with folded ones
-//   (fuzz/findings/regex_search-case-off-fastmap);
-// - \G (AtSearchStart) in an alternative: the fastmap walk ends that path
-//   without marking anything (fuzz/findings/regex_search-search-start-fastmap);
-// - a program that starts with `.*` under SingleLine: the search treats it
-//   as anchored at the text start, so it finds nothing from a start above 0
-//   or after a newline that `.` does not cross
-//   (fuzz/findings/regex_search-dot-repeat-single-line).
-bool SearchMayMissMatches(const RegexProgram& program, std::uint32_t callerOptions) {
-  if ((callerOptions & FoldForSearch) && !(callerOptions & IgnoreCase)) return true;
-  if ((program.options & StartsWithDotRepeat) && (program.options & SingleLine)) return true;
-  const std::uint8_t* end = program.code + program.codeLength;
-  for (const std::uint8_t* at = program.code; at < end;) {
-    if (*at == IgnoreCaseOff || *at == SetRunOptions || *at == AtSearchStart) return true;
-    const int length = InstructionLength(at, end);
-    if (length <= 0) break;
-    at += length;
-  }
-  return false;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -150,7 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (found >= 0) FUZZ_CHECK(second.value.endOffsets[0] == first.value.endOffsets[0]);
   }
 
-  if (SearchMayMissMatches(program, ruleForm ? RuleRegexOptions : options)) return 0;
   const int walked = WalkPositions(program, subject, start, searchRange);
   if (found != -2 && walked != -2 && walked != found) {
     std::fprintf(stderr, "search gave %d, position walk %d (start %d, range %d, options 0x%x)\n",

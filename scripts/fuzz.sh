@@ -45,6 +45,12 @@ run_one() {
   mkdir -p "$work" "$findings" "$build/logs"
   [ -d "$root/fuzz/corpus/$name" ] && cp -n "$root/fuzz/corpus/$name"/* "$work"/ 2>/dev/null || true
   local rc=0
+  # Kept reproducers of earlier findings run first: each must now pass.
+  local kept=("$root"/fuzz/findings/"$name"-*)
+  if [ -e "${kept[0]}" ]; then
+    "$build/fuzz/${name}_fuzz" -timeout="$per_input_timeout" "${kept[@]}" >"$log.kept" 2>&1 ||
+      { echo "fuzz $name: a kept reproducer fails again; see $log.kept"; return 1; }
+  fi
   "$build/fuzz/${name}_fuzz" "$work" -max_total_time="$seconds" -timeout="$per_input_timeout" \
     -max_len="$max_len" -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$findings/" >"$log" 2>&1 || rc=$?
