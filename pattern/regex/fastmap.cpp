@@ -76,6 +76,9 @@ class FastmapWalk {
   bool Has(int at, int bytes) const { return at >= 0 && at + bytes <= length_; }
   int Target(int field) const { return field + 2 + ReadDisp16(code_ + field); }
   PathEnd Jump(int at);
+  // Records a branch to walk later; a branch past the code means the
+  // program can match the empty string. False when the stack cannot grow.
+  bool PushBranch(int target);
 
   RegexProgram& program_;
   const std::uint8_t* code_;
@@ -95,6 +98,16 @@ bool FastmapWalk::Seen() {
   const std::uint8_t bit = static_cast<std::uint8_t>(1u << state);
   if (visited_[pc_] & bit) return true;
   visited_[pc_] |= bit;
+  return false;
+}
+
+bool FastmapWalk::PushBranch(int target) {
+  if (target < 0 || target >= length_) {
+    program_.canMatchEmpty = 1;
+    return true;
+  }
+  if (pending_.Push(target)) return true;
+  malformed_ = true;
   return false;
 }
 
@@ -170,32 +183,13 @@ PathEnd FastmapWalk::Step() {
     case LazyLoopEnd:
     case LazyCountedLoopEnd:
       return Jump(at);
-    case PushBacktrack: {
+    case PushBacktrack:
       if (!Has(at, 3)) return next(3);
-      const int target = Target(at + 1);
-      if (target >= 0 && target < length_) {
-        if (!pending_.Push(target)) {
-          malformed_ = true;
-          return PathEnd::EndWalk;
-        }
-      } else {
-        program_.canMatchEmpty = 1;
-      }
+      if (!PushBranch(Target(at + 1))) return PathEnd::EndWalk;
       return next(3);
-    }
     case CountedRepeatStart:
       if (!Has(at, 5)) return next(5);
-      if (ReadU16(code_ + at + 3) == 0) {
-        const int target = Target(at + 1);
-        if (target >= 0 && target < length_) {
-          if (!pending_.Push(target)) {
-            malformed_ = true;
-            return PathEnd::EndWalk;
-          }
-        } else {
-          program_.canMatchEmpty = 1;
-        }
-      }
+      if (ReadU16(code_ + at + 3) == 0 && !PushBranch(Target(at + 1))) return PathEnd::EndWalk;
       return next(5);
     case LazySkip:
     case CaptureStart:
