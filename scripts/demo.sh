@@ -26,3 +26,6 @@ reply Work.mb 'Work.mb\Inbox' press-alias.eml
 reply Home.mb 'Home.mb\Inbox' bcc-delivered.eml
 reply Home.mb 'Home.mb\Inbox' group.eml
 reply Home.mb 'Home.mb\Inbox' sales-inquiry.eml
+
+# The release package, from the 32-bit build that `make demo` has just made.
+bash scripts/dist.sh || echo "demo: no package yet; make dist builds dist/fromsel-*-win32.zip" >&2
