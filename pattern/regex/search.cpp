@@ -192,6 +192,9 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
   // Only position 0 can match a program tied to the text start.
   if (textStart && range > 0) {
     if (start > 0) return -1;
+    // Every match holds the required literal: a subject without it is
+    // refused by one scan instead of a backtracking attempt.
+    if (program.requiredLiteral && FindRequiredLiteral(program, bytes, 0) < 0) return -1;
     const int result = Attempt(program, subject, size, 0, registers, budget);
     return result >= 0 ? 0 : result;
   }
