@@ -6,6 +6,7 @@
 #   scripts/fuzz.sh regex_search    only the named targets
 #
 # Environment: FUZZ_SECONDS, FUZZ_JOBS (targets run side by side, default 2),
+# FUZZ_SEED (a fixed libFuzzer seed, so a short run explores the same inputs),
 # FUZZ_BUILD (build folder, default build/fuzz).
 # The growing corpus stays in the build folder; a crash, leak, sanitizer
 # report or hang is written to FUZZ_BUILD/findings/NAME/ and makes the
@@ -51,8 +52,10 @@ run_one() {
     "$build/fuzz/${name}_fuzz" -timeout="$per_input_timeout" "${kept[@]}" >"$log.kept" 2>&1 ||
       { echo "fuzz $name: a kept reproducer fails again; see $log.kept"; return 1; }
   fi
+  local seed=()
+  [ -n "${FUZZ_SEED:-}" ] && seed=(-seed="$FUZZ_SEED")
   "$build/fuzz/${name}_fuzz" "$work" -max_total_time="$seconds" -timeout="$per_input_timeout" \
-    -max_len="$max_len" -rss_limit_mb=2048 -print_final_stats=1 \
+    -max_len="$max_len" -rss_limit_mb=2048 -print_final_stats=1 "${seed[@]}" \
     -artifact_prefix="$findings/" >"$log" 2>&1 || rc=$?
   local runs
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
