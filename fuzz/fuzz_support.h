@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,46 @@ class ProgramOwner {
 
 // The case table the plug-in installs at start; compiled programs fold
 // through it, so every target installs it before the first compilation.
+// The texts the compiler returns. A text that ends in a quote or colon is
+// the fixed part of a message that goes on with a position or a name; the
+// others must match whole.
+inline constexpr const char* kCompileErrorTexts[] = {
+    "memory exhausted",
+    "regular expression too big",
+    "premature end of regular expression",
+    "unmatched (",
+    "unmatched )",
+    "undefined (?...) sequence",
+    "undefined (?...) inline option",
+    "invalid regular expression; there's no previous pattern, to which '",
+    "nested *?+ in regexp",
+    "invalid regular expression; '{' can't be last character",
+    "too big quantifier in {,}",
+    "can't do {n,m} with n > m",
+    "invalid regular expression; '\\' can't be last character",
+    "Invalid escape character syntax",
+    // clang-format off
+    "invalid regular expression; '[' can't be the last character ie. can't start range at the end of pattern",
+    // clang-format on
+    "invalid regular expression; empty character class",
+    "invalid regular expression; can't use character class as a start value of range",
+    "invalid regular expression; can't use character class as an end value of range",
+    "invalid regular expression",
+    "invalid regular expression; re can't end '[[:'",
+    "invalid regular expression; [:",
+    "invalid regular expression; range doesn't have ending ']' after a character class",
+};
+
+inline bool IsKnownCompileError(const char* text) {
+  for (const char* known : kCompileErrorTexts) {
+    const std::size_t length = std::strlen(known);
+    const bool prefixOnly = known[length - 1] == '\'' || known[length - 1] == ':';
+    if (prefixOnly ? std::strncmp(text, known, length) == 0 : std::strcmp(text, known) == 0)
+      return true;
+  }
+  return false;
+}
+
 inline void InstallPlugInTables() {
   static const bool installed = [] {
     regex::InstallCaseTable();

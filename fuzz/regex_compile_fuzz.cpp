@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "pattern/regex/compile.h"
 #include "pattern/regex/program.h"
 
@@ -24,32 +25,6 @@ int allocationsLeft = -1;
 
 bool Gate(std::size_t) { return allocationsLeft < 0 || allocationsLeft-- > 0; }
 
-const char* const knownTexts[] = {
-    "memory exhausted",
-    "regular expression too big",
-    "premature end of regular expression",
-    "unmatched (",
-    "unmatched )",
-    "undefined (?...) sequence",
-    "undefined (?...) inline option",
-    "invalid regular expression; there's no previous pattern, to which '",
-    "nested *?+ in regexp",
-    "invalid regular expression; '{' can't be last character",
-    "too big quantifier in {,}",
-    "can't do {n,m} with n > m",
-    "invalid regular expression; '\\' can't be last character",
-    "Invalid escape character syntax",
-    "invalid regular expression; '[' can't be the last character ie. can't start range at the "
-    "end of pattern",
-    "invalid regular expression; empty character class",
-    "invalid regular expression; can't use character class as a start value of range",
-    "invalid regular expression; can't use character class as an end value of range",
-    "invalid regular expression",
-    "invalid regular expression; re can't end '[[:'",
-    "invalid regular expression; [:",
-    "invalid regular expression; range doesn't have ending ']' after a character class",
-};
-
 void Check(bool condition, const char* what) {
   if (!condition) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
@@ -57,16 +32,6 @@ void Check(bool condition, const char* what) {
   }
 }
 
-bool KnownText(const char* text) {
-  for (const char* known : knownTexts) {
-    const std::size_t length = std::strlen(known);
-    const bool prefixOnly = known[length - 1] == '\'' || known[length - 1] == ':';
-    if (prefixOnly ? std::strncmp(text, known, length) == 0 : std::strcmp(text, known) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
 
 bool IsJump(std::uint8_t op) {
   return (op >= Goto && op <= GotoWithMarker) || (op >= CountedRepeatStart && op <= LazyCountedLoopEnd);
@@ -145,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (program == nullptr) return 0;
   const char* error = CompileRegex(pattern.data(), pattern.size(), *program);
   if (error != nullptr) {
-    Check(KnownText(error), "error text from the table");
+    Check(fromsel::fuzz::IsKnownCompileError(error), "error text from the table");
     Check(program->startSlots == nullptr && program->skipTable == nullptr, "nothing after failure");
   } else {
     CheckProgram(*program);

@@ -42,38 +42,6 @@ constexpr std::int64_t kMatchBudget = 100000;
 // Patterns are assembled from at most this many pieces.
 constexpr int kMaxPieces = 64;
 
-// The texts the compiler may return; messages with a number or a name are
-// matched by their fixed prefix.
-const char* const kErrorPrefixes[] = {
-    "memory exhausted",
-    "regular expression too big",
-    "premature end of regular expression",
-    "unmatched (",
-    "unmatched )",
-    "undefined (?...) sequence",
-    "undefined (?...) inline option",
-    "invalid regular expression; there's no previous pattern, to which '",
-    "nested *?+ in regexp",
-    "invalid regular expression; '{' can't be last character",
-    "too big quantifier in {,}",
-    "can't do {n,m} with n > m",
-    "invalid regular expression; '\\' can't be last character",
-    "Invalid escape character syntax",
-    "invalid regular expression; '[' can't be the last character ie. can't start range at the end of pattern",
-    "invalid regular expression; empty character class",
-    "invalid regular expression; can't use character class as a start value of range",
-    "invalid regular expression; can't use character class as an end value of range",
-    "invalid regular expression",
-    "invalid regular expression; re can't end '[[:'",
-    "invalid regular expression; [:",
-    "invalid regular expression; range doesn't have ending ']' after a character class",
-};
-
-bool IsKnownError(const char* error) {
-  for (const char* prefix : kErrorPrefixes)
-    if (std::strncmp(error, prefix, std::strlen(prefix)) == 0) return true;
-  return false;
-}
 
 // Allocation refusal: the gate counts the compiler's allocations and
 // refuses the one whose number the input chose (0: none).
@@ -129,9 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SetAllocationGateForTesting(nullptr);
 
   if (error) {
-    if (!IsKnownError(error)) {
+    if (!fuzz::IsKnownCompileError(error)) {
       std::fprintf(stderr, "unknown error text: %s\n", error);
-      FUZZ_CHECK(IsKnownError(error));
+      FUZZ_CHECK(fuzz::IsKnownCompileError(error));
     }
     // A failed program has no work arrays and is never searched.
     FUZZ_CHECK(program.startSlots == nullptr && program.groupStates == nullptr);

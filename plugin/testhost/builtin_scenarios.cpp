@@ -33,16 +33,6 @@ bool RequireLoaded(const ScenarioContext& context, const char* step) {
   return false;
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string out;
-  char digits[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(digits, sizeof digits, "%02x", c);
-    out += digits;
-  }
-  return out;
-}
-
 }  // namespace
 
 TESTHOST_SCENARIO(load, "load --dll PATH (default fromsel.dll beside the host)") {
@@ -119,7 +109,7 @@ TESTHOST_SCENARIO(strings, "LoadStringA of --ids ID,ID,... from the plug-in, as 
                                                    nullptr, 10));
     char buffer[kStringBufferSize] = {};
     const int length = LoadStringA(context.plugin.Module(), id, buffer, kStringBufferSize);
-    Report("string %u: %s", id, Hex(std::string(buffer, length > 0 ? length : 0)).c_str());
+    Report("string %u: %s", id, HexBytes(std::string(buffer, length > 0 ? length : 0)).c_str());
     begin = comma + 1;
   }
   return true;

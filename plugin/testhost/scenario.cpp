@@ -1,5 +1,6 @@
 #include "plugin/testhost/scenario.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace fromsel::testhost {
@@ -33,5 +34,15 @@ const Scenario* FindScenario(const std::string& name) {
 }
 
 const std::map<std::string, Scenario>& AllScenarios() { return Registry(); }
+
+std::string HexBytes(const std::string& bytes) {
+  std::string out;
+  char digits[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x", c);
+    out += digits;
+  }
+  return out;
+}
 
 }  // namespace fromsel::testhost

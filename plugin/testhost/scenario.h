@@ -35,6 +35,9 @@ bool RegisterScenario(const char* name, const char* help, ScenarioFunction run);
 const Scenario* FindScenario(const std::string& name);
 const std::map<std::string, Scenario>& AllScenarios();
 
+// Bytes as lower-case hex, for report lines that tests match.
+std::string HexBytes(const std::string& bytes);
+
 }  // namespace fromsel::testhost
 
 #define TESTHOST_SCENARIO(name, help)                                                    \

@@ -341,14 +341,5 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
   return std::fclose(out) == 0;
 }
 
-std::string HexBytes(const std::string& bytes) {
-  std::string out;
-  char digits[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(digits, sizeof digits, "%02x", c);
-    out += digits;
-  }
-  return out;
-}
 
 }  // namespace fromsel::testhost

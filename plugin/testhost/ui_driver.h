@@ -114,7 +114,5 @@ std::string TakeMessageBox(DWORD thread);
 // Saves what `window` shows, frame included, as a 24-bit BMP file.
 bool SaveWindowBitmap(HWND window, const std::string& path);
 
-// Bytes as lower-case hex, for report lines that tests match.
-std::string HexBytes(const std::string& bytes);
 
 }  // namespace fromsel::testhost
