@@ -18,6 +18,7 @@ AddressRule& AddressRule::operator=(const AddressRule& other) {
   verp = other.verp;
   pattern = other.pattern;
   expandedPatterns = other.expandedPatterns;
+  literalForms = other.literalForms;
   name = other.name;
   address = other.address;
   return *this;

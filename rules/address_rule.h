@@ -1,9 +1,11 @@
-// One address rule, with the two caches that rule matching fills lazily.
+// One address rule, with the caches that rule matching fills lazily.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "pattern/wildcard/literal_form.h"
 
 namespace fromsel {
 
@@ -19,14 +21,17 @@ struct AddressRule {
   bool verp = false;
   std::string pattern;
   std::vector<std::string> expandedPatterns;  // cache: brace expansion of pattern
+  // cache: one per expandedPatterns entry, filled with it; cleared by
+  // whoever changes that list
+  std::vector<LiteralForm> literalForms;
   std::string name;
   std::string address;
   CompiledRulePtr compiledRule;  // cache: compiled pattern of a regex rule
 
   AddressRule() = default;
-  // A copy starts with both caches empty.
+  // A copy starts with every cache empty.
   AddressRule(const AddressRule& other);
-  // Takes the expansion cache along but never the compiled pattern.
+  // Takes the expansion caches along but never the compiled pattern.
   AddressRule& operator=(const AddressRule& other);
   AddressRule(AddressRule&&) noexcept = default;
   AddressRule& operator=(AddressRule&&) noexcept = default;

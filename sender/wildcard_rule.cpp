@@ -1,15 +1,50 @@
+#include <new>
+
 #include "pattern/wildcard/brace_expansion.h"
+#include "pattern/wildcard/literal_form.h"
 #include "pattern/wildcard/wildcard.h"
 #include "sender/rule_match.h"
 
 namespace fromsel {
 
+namespace {
+
+// Fills literalForms to go with expandedPatterns; false when they cannot be
+// had (out of memory), and the entries then go to the wildcard matcher.
+bool HaveLiteralForms(AddressRule& rule) {
+  if (rule.literalForms.size() == rule.expandedPatterns.size()) return true;
+  try {
+    std::vector<LiteralForm> forms;
+    forms.reserve(rule.expandedPatterns.size());
+    for (const std::string& entry : rule.expandedPatterns) forms.push_back(FindLiteralForm(entry));
+    rule.literalForms.swap(forms);
+    return true;
+  } catch (const std::bad_alloc&) {
+    rule.literalForms.clear();
+    return false;
+  }
+}
+
+bool EntryMatches(const std::string& entry, const LiteralForm* form, const std::string& address) {
+  if (form && form->shape != LiteralShape::Other) return LiteralFormMatches(*form, address);
+  return WildcardMatches(entry, address);
+}
+
+}  // namespace
+
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
   // An empty cache means "not expanded yet" or "expansion refused"; the
   // latter costs only a count to refuse again.
-  if (rule.expandedPatterns.empty()) ExpandBraces(rule.pattern, rule.expandedPatterns);
-  for (const std::string& entry : rule.expandedPatterns) {
-    if (WildcardMatches(entry, address)) return true;
+  if (rule.expandedPatterns.empty()) {
+    rule.literalForms.clear();
+    ExpandBraces(rule.pattern, rule.expandedPatterns);
+  }
+  // Addresses are cut from NUL-terminated header text, so they hold no NUL
+  // and a literal form decides exactly as the matcher would.
+  const bool forms = HaveLiteralForms(rule);
+  for (std::size_t i = 0; i < rule.expandedPatterns.size(); ++i) {
+    if (EntryMatches(rule.expandedPatterns[i], forms ? &rule.literalForms[i] : nullptr, address))
+      return true;
   }
   return false;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pattern/wildcard/brace_expansion.h"
+#include "pattern/wildcard/wildcard.h"
 #include "rules/address_rule.h"
 #include "sender/rule_match.h"
 
@@ -49,6 +50,7 @@ TEST(WildcardRule, ExpandsOnlyOnce) {
   ASSERT_EQ(rule.expandedPatterns, (std::vector<std::string>{"a@example.com", "b@example.com"}));
   // A filled cache is used as it stands; the pattern is not read again.
   rule.expandedPatterns = {"c@example.com"};
+  rule.literalForms.clear();
   for (int i = 0; i < 3; ++i) {
     EXPECT_FALSE(WildcardRuleMatches(rule, "a@example.com"));
     EXPECT_TRUE(WildcardRuleMatches(rule, "C@example.com"));
@@ -82,6 +84,37 @@ TEST(WildcardRule, LeavesTheRegistersAlone) {
   EXPECT_EQ(registers.startOffsets, starts);
   EXPECT_EQ(registers.endOffsets, ends);
   EXPECT_EQ(starts[0] + starts[1] + ends[0] + ends[1], 3 + 4 + 5 + 6);
+}
+
+
+// Rules mixing literal, star-literal and general entries decide as the
+// wildcard matcher does entry by entry, on the rule, a copy (caches empty)
+// and an assigned rule (caches taken along).
+TEST(WildcardRule, LiteralEntriesDecideAsTheMatcher) {
+  const std::vector<std::string> patterns = {
+      "me@example.com", "*@Example.com", "{me,*}@example.{com,org}", "*.org", "*",
+      "{*@x.net,a?@x.net,b@x.net}", "{,*}"};
+  const std::vector<std::string> addresses = {
+      "me@example.com", "ME@EXAMPLE.ORG", ".me@example.com", "a1@x.net", "B@X.NET",
+      "@example.com", "x.org", ".org", "", "me@example.co"};
+  for (const std::string& pattern : patterns) {
+    AddressRule rule = WildcardRule(pattern);
+    for (const std::string& address : addresses) {
+      std::vector<std::string> entries;
+      ExpandBraces(pattern, entries);
+      bool expected = false;
+      for (const std::string& entry : entries) expected = expected || WildcardMatches(entry, address);
+      EXPECT_EQ(WildcardRuleMatches(rule, address), expected) << pattern << " vs " << address;
+      AddressRule copy(rule);
+      EXPECT_TRUE(copy.literalForms.empty());
+      EXPECT_EQ(WildcardRuleMatches(copy, address), expected) << pattern << " vs " << address;
+      AddressRule assigned;
+      assigned = rule;
+      EXPECT_EQ(assigned.literalForms.size(), assigned.expandedPatterns.size());
+      EXPECT_EQ(WildcardRuleMatches(assigned, address), expected) << pattern << " vs " << address;
+    }
+    EXPECT_EQ(rule.literalForms.size(), rule.expandedPatterns.size());
+  }
 }
 
 }  // namespace

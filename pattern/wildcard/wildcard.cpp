@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "pattern/wildcard/literal_form.h"
 #include "platform/platform.h"
 
 namespace fromsel {
@@ -35,9 +36,7 @@ FoldTable MakeLowerTable() {
 }
 
 inline const Byte* FoldFor(int options) {
-  if (!(options & WildcardCaseFold)) return kIdentity.map;
-  static const FoldTable lower = MakeLowerTable();
-  return lower.map;
+  return (options & WildcardCaseFold) ? RuleFoldTable() : kIdentity.map;
 }
 
 constexpr int kMatch = 0;
@@ -247,6 +246,11 @@ Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* subject, int option
 }
 
 }  // namespace
+
+const unsigned char* RuleFoldTable() {
+  static const FoldTable lower = MakeLowerTable();
+  return lower.map;
+}
 
 int WildcardMatch(const char* pattern, const char* subject, int options) {
   const Byte* p = reinterpret_cast<const Byte*>(pattern);

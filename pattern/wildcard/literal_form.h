@@ -1,0 +1,63 @@
+// Rule patterns that are one literal ("me@example.com"), or stars and then
+// one literal ("*@example.com"), decided by comparing bytes: the form rule
+// matching prepares once per pattern so that the common rules cost about a
+// length check per address.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace fromsel {
+
+enum class LiteralShape : unsigned char {
+  Other,   // needs the wildcard matcher
+  Whole,   // the pattern is the literal
+  Suffix,  // one or more stars, then the literal
+};
+
+struct LiteralForm {
+  LiteralShape shape = LiteralShape::Other;
+  std::string folded;  // the literal, case-folded as WildcardMatches folds
+  const unsigned char* fold = nullptr;  // that folding table, for the subject
+};
+
+// The form of `pattern` under WildcardMatches' options.
+LiteralForm FindLiteralForm(const std::string& pattern);
+
+// WildcardMatches(pattern, subject) for the pattern `form` was found from,
+// when its shape is not Other and the subject holds no NUL byte.
+inline bool LiteralFormMatches(const LiteralForm& form, const std::string& subject);
+
+// The case-folding table of WildcardMatches (indexed by unsigned byte).
+const unsigned char* RuleFoldTable();
+
+// ---- implementation --------------------------------------------------------
+
+namespace literal_form_detail {
+// Compares `n` subject bytes folded with `n` folded literal bytes.
+inline bool FoldedEqual(const unsigned char* fold, const unsigned char* subject,
+                        const unsigned char* folded, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (fold[subject[i]] != folded[i]) return false;
+  }
+  return true;
+}
+}  // namespace literal_form_detail
+
+inline bool LiteralFormMatches(const LiteralForm& form, const std::string& subject) {
+  using literal_form_detail::FoldedEqual;
+  const std::size_t n = form.folded.size();
+  const std::size_t size = subject.size();
+  const auto* literal = reinterpret_cast<const unsigned char*>(form.folded.data());
+  if (form.shape == LiteralShape::Whole) {
+    if (size != n) return false;
+    return FoldedEqual(form.fold, reinterpret_cast<const unsigned char*>(subject.data()), literal, n);
+  }
+  const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+  // A star never takes a leading period, not even as an empty run.
+  if (size < n || (size != 0 && s[0] == '.')) return false;
+  return FoldedEqual(form.fold, s + size - n, literal, n);
+}
+
+}  // namespace fromsel
