@@ -1,5 +1,7 @@
 #include "sender/recipients.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "rules/byte_string.h"
@@ -77,19 +79,109 @@ const char* ReadQuotedString(const char* p, const char* end, std::string& token)
 
 using TokenIterator = std::vector<std::string>::const_iterator;
 
-bool IsSeparator(const std::string& token) { return token == "," || token == ";"; }
+// The token is the one byte `c` (cheaper than comparing with a C string).
+bool IsToken(const std::string& token, char c) { return token.size() == 1 && token[0] == c; }
 
-TokenIterator FindSeparator(TokenIterator begin, TokenIterator end) {
-  while (begin != end && !IsSeparator(*begin)) ++begin;
-  return begin;
+bool IsSeparator(const std::string& token) { return IsToken(token, ',') || IsToken(token, ';'); }
+
+struct AtomTable {
+  bool atom[256];
+};
+
+constexpr AtomTable MakeAtomTable() {
+  AtomTable table{};
+  const char specials[] = "\",.:;<>@[\\]";
+  for (int c = 0x21; c <= 0x7E; ++c) {
+    bool special = false;
+    for (const char* s = specials; *s; ++s) special = special || *s == c;
+    table.atom[c] = !special;
+  }
+  return table;
 }
+
+// Looked up once per header byte, so a table rather than a search.
+constexpr AtomTable kAtomTable = MakeAtomTable();
+
+// Reads one token from `p` onto `tokens`; false when the text ends first.
+bool ReadToken(const char*& p, const char* const end, std::vector<std::string>& tokens) {
+  while (p < end) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c == '(') {
+      p = SkipComment(p, end);
+    } else if (c == '"') {
+      tokens.emplace_back();
+      p = ReadQuotedString(p, end, tokens.back());
+      return true;
+    } else if (IsSkippedByte(c)) {
+      while (p < end && IsSkippedByte(static_cast<unsigned char>(*p))) ++p;
+    } else if (IsAtomCharacter(c)) {
+      const char* const atomBegin = p;
+      while (p < end && IsAtomCharacter(static_cast<unsigned char>(*p))) ++p;
+      tokens.emplace_back(atomBegin, p);
+      return true;
+    } else if (c == '\\') {
+      // A backslash at the very end ends the text.
+      if (p + 1 >= end) break;
+      if (p + 2 < end && p[1] == '\r' && p[2] == '\n') {
+        tokens.emplace_back("\r\n");
+        p += 3;
+      } else {
+        tokens.emplace_back(1, p[1]);
+        p += 2;
+      }
+      return true;
+    } else {
+      tokens.emplace_back(1, *p);
+      ++p;
+      return true;
+    }
+  }
+  p = end;
+  return false;
+}
+
+// A header's tokens, read as the address walk asks for them. The walk only
+// moves forward, so the tokens behind it are dropped: a long header never
+// sits in memory as one list of tokens. Indexes count from the first token.
+class TokenStream {
+ public:
+  TokenStream(const char* begin, const char* end) : p_(begin), end_(end) {}
+
+  bool Has(std::size_t i) {
+    while (i >= base_ + buffer_.size() && ReadToken(p_, end_, buffer_)) {
+    }
+    return i < base_ + buffer_.size();
+  }
+  const std::string& operator[](std::size_t i) const { return buffer_[i - base_]; }
+  TokenIterator Iterator(std::size_t i) const {
+    return buffer_.begin() + static_cast<std::ptrdiff_t>(i - base_);
+  }
+  // The first separator at or after `i`, or the token count when none.
+  std::size_t SeparatorFrom(std::size_t i) {
+    while (Has(i) && !IsSeparator((*this)[i])) ++i;
+    return i;
+  }
+  // Tokens before `i` are no longer needed.
+  void Forget(std::size_t i) {
+    const std::size_t dropped = std::min(i - base_, buffer_.size());
+    if (dropped < kForgetBatch) return;
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(dropped));
+    base_ += dropped;
+  }
+
+ private:
+  // Tokens are dropped in batches, so the few left behind move rarely.
+  static constexpr std::size_t kForgetBatch = 64;
+
+  const char* p_;
+  const char* const end_;
+  std::size_t base_ = 0;  // index of buffer_[0]
+  std::vector<std::string> buffer_;
+};
 
 }  // namespace
 
-bool IsAtomCharacter(unsigned char c) {
-  if (c < 0x21 || c > 0x7E) return false;
-  return std::strchr("\",.:;<>@[\\]", c) == nullptr;
-}
+bool IsAtomCharacter(unsigned char c) { return kAtomTable.atom[c]; }
 
 RecipientHeaders CollectRecipientHeaders(const std::string& source) {
   RecipientHeaders headers;
@@ -121,32 +213,7 @@ std::vector<std::string> TokenizeAddressList(const std::string& value) {
   std::vector<std::string> tokens;
   const char* p = value.data();
   const char* const end = p + TextLength(value);
-  while (p < end) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '(') {
-      p = SkipComment(p, end);
-    } else if (c == '"') {
-      tokens.emplace_back();
-      p = ReadQuotedString(p, end, tokens.back());
-    } else if (IsSkippedByte(c)) {
-      while (p < end && IsSkippedByte(static_cast<unsigned char>(*p))) ++p;
-    } else if (IsAtomCharacter(c)) {
-      const char* const atomBegin = p;
-      while (p < end && IsAtomCharacter(static_cast<unsigned char>(*p))) ++p;
-      tokens.emplace_back(atomBegin, p);
-    } else if (c == '\\') {
-      if (p + 1 >= end) break;
-      if (p + 2 < end && p[1] == '\r' && p[2] == '\n') {
-        tokens.emplace_back("\r\n");
-        p += 3;
-      } else {
-        tokens.emplace_back(1, p[1]);
-        p += 2;
-      }
-    } else {
-      tokens.emplace_back(1, *p);
-      ++p;
-    }
+  while (ReadToken(p, end, tokens)) {
   }
   return tokens;
 }
@@ -155,10 +222,10 @@ bool MatchAddressTokens(TokenIterator begin, TokenIterator end, const AddressCon
   if (begin == end) return false;
   TokenIterator first = begin, last = end;
   for (TokenIterator it = begin; it != end; ++it) {
-    if (*it == "<") {
+    if (IsToken(*it, '<')) {
       first = it + 1;
       last = first;
-      while (last != end && *last != ">") ++last;
+      while (last != end && !IsToken(*last, '>')) ++last;
       break;
     }
   }
@@ -170,29 +237,31 @@ bool MatchAddressTokens(TokenIterator begin, TokenIterator end, const AddressCon
 }
 
 bool MatchHeaderAddresses(const std::string& headerLine, const AddressConsumer& consumer) {
-  const std::string line = headerLine.substr(0, TextLength(headerLine));
-  const std::size_t colon = line.find(':');
-  if (colon == std::string::npos) return false;
-  const std::vector<std::string> tokens = TokenizeAddressList(line.substr(colon + 1));
-  const TokenIterator end = tokens.end();
-  TokenIterator i = tokens.begin();
-  while (i != end) {
-    if (i + 1 != end && *(i + 1) == ":") {
+  const char* const lineEnd = headerLine.data() + TextLength(headerLine);
+  const void* colon =
+      std::memchr(headerLine.data(), ':', static_cast<std::size_t>(lineEnd - headerLine.data()));
+  if (!colon) return false;
+  TokenStream tokens(static_cast<const char*>(colon) + 1, lineEnd);
+  std::size_t i = 0;
+  while (tokens.Has(i)) {
+    tokens.Forget(i);
+    if (tokens.Has(i + 1) && IsToken(tokens[i + 1], ':')) {
       // A one-word group name: walk its members up to ';' or the end.
       i += 2;
       for (;;) {
-        const TokenIterator stop = FindSeparator(i, end);
-        if (MatchAddressTokens(i, stop, consumer)) return true;
-        if (stop == end) return false;
+        const std::size_t stop = tokens.SeparatorFrom(i);
+        if (MatchAddressTokens(tokens.Iterator(i), tokens.Iterator(stop), consumer)) return true;
+        if (!tokens.Has(stop)) return false;
         i = stop + 1;
-        if (*stop == ";") break;
-        if (i == end) return false;
+        if (IsToken(tokens[stop], ';')) break;
+        if (!tokens.Has(i)) return false;
+        tokens.Forget(i);
       }
       continue;
     }
-    const TokenIterator stop = FindSeparator(i, end);
-    if (MatchAddressTokens(i, stop, consumer)) return true;
-    if (stop == end) break;
+    const std::size_t stop = tokens.SeparatorFrom(i);
+    if (MatchAddressTokens(tokens.Iterator(i), tokens.Iterator(stop), consumer)) return true;
+    if (!tokens.Has(stop)) break;
     i = stop + 1;
   }
   return false;
