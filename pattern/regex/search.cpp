@@ -3,6 +3,7 @@
 #include "pattern/regex/search.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace fromsel::regex {
 
@@ -19,6 +20,7 @@ class SearchBytes {
         table_((program.options & (IgnoreCase | FoldForSearch)) ? CaseTable() : nullptr) {}
 
   std::uint8_t Raw(Offset i) const { return subject_[i]; }
+  const std::uint8_t* data() const { return subject_; }
   std::uint8_t Mapped(Offset i) const { return Map(subject_[i]); }
   std::uint8_t Map(std::uint8_t c) const { return table_ ? table_[c] : c; }
   bool mapping() const { return table_ != nullptr; }
@@ -86,7 +88,67 @@ Offset FindByScan(const RegexProgram& program, const SearchBytes& bytes, Offset 
   return -1;
 }
 
+// Windows at least this long are searched with memchr for one byte of the
+// literal (see FindByMemchr); below it choosing the byte costs more than the
+// skip table or the scan take.
+constexpr Offset kMemchrWindow = 1024;
+
+// Letters are the commonest bytes of addresses, digits next; punctuation
+// such as '@' makes the fewest memchr candidates.
+int Rarity(std::uint8_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return 0;
+  if (c >= '0' && c <= '9') return 1;
+  return 2;
+}
+
+// Whether subject bytes equal `c` after the search's mapping only when they
+// are `c`, so that memchr for `c` finds every candidate.
+bool MapsOnlyItself(const SearchBytes& bytes, std::uint8_t c) {
+  if (!bytes.mapping()) return true;
+  const std::uint8_t mapped = bytes.Map(c);
+  for (int b = 0; b < 256; ++b) {
+    if (b != c && bytes.Map(static_cast<std::uint8_t>(b)) == mapped) return false;
+  }
+  return true;
+}
+
+// Index in the literal of the byte memchr looks for, or -1 when there is
+// none to use (an escape pair, or every byte has another case).
+Offset MemchrByteIndex(const std::uint8_t* literal, Offset length, const SearchBytes& bytes) {
+  Offset best = -1;
+  for (Offset i = 0; i < length; ++i) {
+    if (literal[i] == LiteralEscape) return -1;
+  }
+  for (int rarity = 2; rarity >= 0 && best < 0; --rarity) {
+    for (Offset i = 0; i < length && best < 0; ++i) {
+      if (Rarity(literal[i]) == rarity && MapsOnlyItself(bytes, literal[i])) best = i;
+    }
+  }
+  return best;
+}
+
+// The leftmost occurrence as the other two find it: candidates come in
+// increasing order, each checked in full.
+Offset FindByMemchr(const RegexProgram& program, const SearchBytes& bytes, Offset lo, Offset index) {
+  const std::uint8_t* literal = program.requiredLiteral + 1;
+  const Offset length = program.requiredLiteral[0];
+  const std::uint8_t wanted = literal[index];
+  for (Offset from = lo + index; from < bytes.size();) {
+    const void* hit = std::memchr(bytes.data() + from, wanted, static_cast<std::size_t>(bytes.size() - from));
+    if (!hit) return -1;
+    const Offset found = static_cast<const std::uint8_t*>(hit) - bytes.data();
+    if (LiteralAt(literal, length, bytes, found - index)) return found - index - lo;
+    from = found + 1;
+  }
+  return -1;
+}
+
 Offset FindRequiredLiteral(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+  const Offset length = program.requiredLiteral[0];
+  if (length > 0 && bytes.size() - lo >= kMemchrWindow) {
+    const Offset index = MemchrByteIndex(program.requiredLiteral + 1, length, bytes);
+    if (index >= 0) return FindByMemchr(program, bytes, lo, index);
+  }
   if (!(program.options & NoSkipSearch) && program.skipTable)
     return FindBySkipTable(program, bytes, lo);
   return FindByScan(program, bytes, lo);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 #include "pattern/regex/compile.h"
@@ -193,6 +195,46 @@ TEST(SearchRegex, RuleShapedProgramIsTriedOnceAtZero) {
   EXPECT_EQ(program.Search(std::string(30, 'a')), -2);
   EXPECT_EQ(program.Search("aab"), 0);
   EXPECT_EQ(program.Search("xaab"), -1);
+}
+
+
+// Long subjects take the memchr search for the required literal; it must
+// find the leftmost occurrence as the skip table and the scan do. The
+// reference folds with the same case table.
+TEST(SearchRegex, RequiredLiteralInLongSubjects) {
+  InstallCaseTable();
+  const std::string bytes = std::string("aA@.1x") + "\xC0\xE0";
+  std::mt19937 random(2026);
+  std::uniform_int_distribution<std::size_t> pick(0, bytes.size() - 1);
+  std::uniform_int_distribution<int> size(900, 3000);
+  std::uniform_int_distribution<int> literalSize(1, 6);
+  for (int n = 0; n < 3000; ++n) {
+    std::string literal;
+    for (int k = literalSize(random); k > 0; --k) literal.push_back(bytes[pick(random)]);
+    std::string subject;
+    for (int k = size(random); k > 0; --k) subject.push_back(bytes[pick(random)]);
+    // Planted copies, some in the other case.
+    for (int k = n % 3; k > 0; --k) {
+      std::string copy = literal;
+      if (k == 1) for (char& c : copy) c = c == 'a' ? 'A' : c == '\xE0' ? '\xC0' : c;
+      subject.insert(std::uniform_int_distribution<std::size_t>(0, subject.size())(random), copy);
+    }
+    std::string pattern;
+    for (char c : literal) pattern += c == '.' ? std::string("\\.") : std::string(1, c);
+    const std::uint32_t options = n % 2 ? static_cast<std::uint32_t>(IgnoreCase) : 0u;
+    Program program(pattern, options);
+    ASSERT_TRUE(program.ok()) << pattern;
+    const int start = n % 5 == 0 ? static_cast<int>(subject.size() / 3) : 0;
+    const std::uint8_t* fold = CaseTable();
+    auto same = [&](char a, char b) {
+      const auto x = static_cast<std::uint8_t>(a), y = static_cast<std::uint8_t>(b);
+      return (options & IgnoreCase) != 0 ? fold[x] == fold[y] : x == y;
+    };
+    const auto found = std::search(subject.begin() + start, subject.end(), literal.begin(), literal.end(), same);
+    const int expected = found == subject.end() ? -1 : static_cast<int>(found - subject.begin());
+    ASSERT_EQ(program.Search(subject, start, static_cast<int>(subject.size()) - start), expected)
+        << "/" << pattern << "/ options " << options << " in " << subject.size() << " bytes";
+  }
 }
 
 }  // namespace
