@@ -26,8 +26,9 @@ bool HaveLiteralForms(AddressRule& rule) {
 }
 
 bool EntryMatches(const std::string& entry, const LiteralForm* form, const std::string& address) {
-  if (form && form->shape != LiteralShape::Other) return LiteralFormMatches(*form, address);
-  return WildcardMatches(entry, address);
+  if (!form) return WildcardMatches(entry, address);
+  if (form->shape != LiteralShape::Other) return LiteralFormMatches(*form, address);
+  return EndsInLiteral(*form, address) && WildcardMatches(entry, address);
 }
 
 }  // namespace

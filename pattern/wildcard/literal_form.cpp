@@ -1,27 +1,37 @@
 #include "pattern/wildcard/literal_form.h"
 
+#include <algorithm>
+
 namespace fromsel {
 
 namespace {
 
-// Bytes with a meaning of their own in a pattern (a NUL would end it).
-bool IsSpecial(char c) { return c == '*' || c == '?' || c == '[' || c == '\\' || c == '\0'; }
+// Bytes that end the literal a pattern ends with, read backwards: any item
+// but a literal byte, and a backslash (whose escaped byte the run keeps).
+bool EndsLiteralRun(char c) {
+  return c == '*' || c == '?' || c == '[' || c == ']' || c == '\\';
+}
+
+std::string Folded(std::string::const_iterator begin, std::string::const_iterator end,
+                   const unsigned char* fold) {
+  std::string folded(begin, end);
+  for (char& c : folded) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
+  return folded;
+}
 
 }  // namespace
 
 LiteralForm FindLiteralForm(const std::string& pattern) {
   LiteralForm form;
-  std::size_t start = 0;
-  while (start < pattern.size() && pattern[start] == '*') ++start;
-  for (std::size_t i = start; i < pattern.size(); ++i) {
-    if (IsSpecial(pattern[i])) return form;
-  }
-  const unsigned char* fold = RuleFoldTable();
-  form.folded.reserve(pattern.size() - start);
-  for (std::size_t i = start; i < pattern.size(); ++i)
-    form.folded.push_back(static_cast<char>(fold[static_cast<unsigned char>(pattern[i])]));
-  form.fold = fold;
-  form.shape = start == 0 ? LiteralShape::Whole : LiteralShape::Suffix;
+  form.fold = RuleFoldTable();
+  // A NUL ends the pattern for the matcher: no shortcut for such a pattern.
+  if (pattern.find('\0') != std::string::npos) return form;
+  auto literal = pattern.end();
+  while (literal != pattern.begin() && !EndsLiteralRun(literal[-1])) --literal;
+  form.folded = Folded(literal, pattern.end(), form.fold);
+  const bool onlyStarsBefore =
+      std::all_of(pattern.begin(), literal, [](char c) { return c == '*'; });
+  if (onlyStarsBefore) form.shape = literal == pattern.begin() ? LiteralShape::Whole : LiteralShape::Suffix;
   return form;
 }
 
