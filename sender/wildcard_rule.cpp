@@ -25,12 +25,6 @@ bool HaveLiteralForms(AddressRule& rule) {
   }
 }
 
-bool EntryMatches(const std::string& entry, const LiteralForm* form, const std::string& address) {
-  if (!form) return WildcardMatches(entry, address);
-  if (form->shape != LiteralShape::Other) return LiteralFormMatches(*form, address);
-  return EndsInLiteral(*form, address) && WildcardMatches(entry, address);
-}
-
 }  // namespace
 
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
@@ -40,12 +34,22 @@ bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
     rule.literalForms.clear();
     ExpandBraces(rule.pattern, rule.expandedPatterns);
   }
+  const std::vector<std::string>& entries = rule.expandedPatterns;
+  if (!HaveLiteralForms(rule)) {
+    for (const std::string& entry : entries) {
+      if (WildcardMatches(entry, address)) return true;
+    }
+    return false;
+  }
   // Addresses are cut from NUL-terminated header text, so they hold no NUL
   // and a literal form decides exactly as the matcher would.
-  const bool forms = HaveLiteralForms(rule);
-  for (std::size_t i = 0; i < rule.expandedPatterns.size(); ++i) {
-    if (EntryMatches(rule.expandedPatterns[i], forms ? &rule.literalForms[i] : nullptr, address))
-      return true;
+  const LiteralForm* forms = rule.literalForms.data();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const LiteralForm& form = forms[i];
+    const bool matched = form.shape == LiteralShape::Other
+                             ? EndsInLiteral(form, address) && WildcardMatches(entries[i], address)
+                             : LiteralFormMatches(form, address);
+    if (matched) return true;
   }
   return false;
 }
