@@ -3,7 +3,8 @@
 // the general matcher agree; a pattern without special bytes matches only
 // its own text (no case folding); WildcardMatches is option value 12;
 // ExpandBraces produces exactly CountBraceExpansions entries (none above
-// the limit), each no longer than the pattern.
+// the limit), each no longer than the pattern; a pattern's literal form
+// decides as the matcher does, or refuses only subjects the matcher refuses.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "fuzz_support.h"
 #include "pattern/wildcard/brace_expansion.h"
+#include "pattern/wildcard/literal_form.h"
 #include "pattern/wildcard/wildcard.h"
 
 namespace {
@@ -48,6 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(WildcardMatches(pattern, subject) ==
              (WildcardMatch(pattern, subject, WildcardCaseFold | WildcardLeadingPeriod) == 0));
+
+  // Rule matching's shortcut, on the text the matcher sees (addresses never
+  // hold NUL; the form refuses a pattern that does).
+  const std::string seenSubject(subject);
+  const LiteralForm form = FindLiteralForm(patternText);
+  const bool matches = WildcardMatches(patternText, seenSubject);
+  if (form.shape != LiteralShape::Other)
+    FUZZ_CHECK(LiteralFormMatches(form, seenSubject) == matches);
+  else if (!EndsInLiteral(form, seenSubject))
+    FUZZ_CHECK(!matches);
 
   std::vector<std::string> expanded;
   ExpandBraces(patternText, expanded);
