@@ -5,7 +5,9 @@
 //               wins) over 10,000 generated addresses
 //   Compile     compiling one regular-expression rule, per rule
 //   Reply       the whole RewriteSender path for a reply with 20 recipients
-//   Literal     plain-literal and star-literal wildcard patterns beside memcmp
+//   Literal     plain-literal and star-literal wildcard patterns beside memcmp:
+//               the literal fast path (Literal), the same through a rule
+//               (LiteralRule) and the matcher alone (LiteralMatcher)
 // Names are BM_<work>_<engine>; scripts/bench.sh turns the JSON output into
 // a table of ratios against the fromsel row of each work.
 #include <benchmark/benchmark.h>
