@@ -101,27 +101,20 @@ int Rarity(std::uint8_t c) {
   return 2;
 }
 
-// Whether subject bytes equal `c` after the search's mapping only when they
-// are `c`, so that memchr for `c` finds every candidate.
-bool MapsOnlyItself(const SearchBytes& bytes, std::uint8_t c) {
-  if (!bytes.mapping()) return true;
-  const std::uint8_t mapped = bytes.Map(c);
-  for (int b = 0; b < 256; ++b) {
-    if (b != c && bytes.Map(static_cast<std::uint8_t>(b)) == mapped) return false;
-  }
-  return true;
-}
-
 // Index in the literal of the byte memchr looks for, or -1 when there is
-// none to use (an escape pair, or every byte has another case).
+// none to use (an escape pair, or every byte has another case). The byte
+// must be the only one the search's mapping takes to its value, so that
+// memchr for it finds every candidate.
 Offset MemchrByteIndex(const std::uint8_t* literal, Offset length, const SearchBytes& bytes) {
-  Offset best = -1;
   for (Offset i = 0; i < length; ++i) {
     if (literal[i] == LiteralEscape) return -1;
   }
+  int bytesMappedTo[256] = {};
+  for (int b = 0; b < 256; ++b) ++bytesMappedTo[bytes.Map(static_cast<std::uint8_t>(b))];
+  Offset best = -1;
   for (int rarity = 2; rarity >= 0 && best < 0; --rarity) {
     for (Offset i = 0; i < length && best < 0; ++i) {
-      if (Rarity(literal[i]) == rarity && MapsOnlyItself(bytes, literal[i])) best = i;
+      if (Rarity(literal[i]) == rarity && bytesMappedTo[bytes.Map(literal[i])] == 1) best = i;
     }
   }
   return best;
