@@ -7,7 +7,8 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
+
+#include "pattern/wildcard/wildcard.h"
 
 namespace fromsel {
 
@@ -35,9 +36,6 @@ inline bool LiteralFormMatches(const LiteralForm& form, const std::string& subje
 // False when the subject does not end in the form's literal, so that the
 // pattern (of any shape) cannot match it.
 inline bool EndsInLiteral(const LiteralForm& form, const std::string& subject);
-
-// The case-folding table of WildcardMatches (indexed by unsigned byte).
-const unsigned char* RuleFoldTable();
 
 // ---- implementation --------------------------------------------------------
 

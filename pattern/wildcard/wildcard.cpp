@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "pattern/wildcard/literal_form.h"
 #include "platform/platform.h"
 
 namespace fromsel {

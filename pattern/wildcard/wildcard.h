@@ -22,4 +22,7 @@ int WildcardMatchGeneral(const char* pattern, const char* subject, int options);
 // The form rule matching uses: case folding and leading period (12).
 bool WildcardMatches(const std::string& pattern, const std::string& subject);
 
+// The case-folding table WildcardMatches uses (indexed by unsigned byte).
+const unsigned char* RuleFoldTable();
+
 }  // namespace fromsel
