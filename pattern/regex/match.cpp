@@ -159,8 +159,9 @@ class Matcher {
   struct LoopPoint {
     std::int64_t top = 0;    // stack size just above the point; 0: none
     bool firstPass = false;  // the marker of a + loop's first pass
+    bool outOfBudget = false;  // the walk to it ran the budget out
   };
-  LoopPoint FindLoopPoint(int exit) const;
+  LoopPoint FindLoopPoint(int exit);
   bool LoopExitOf(int pushBacktrackAt, int& exit) const;
   bool TopSubjectIs(int cursor) const {
     return pointTop_ > 0 && stack_[pointTop_ - 2] == cursor;
@@ -369,6 +370,7 @@ Outcome Matcher::ExecGoto(int at) {
     int exit = 0;
     const LoopPoint loop =
         LoopExitOf(Target(at + 1), exit) ? FindLoopPoint(exit) : LoopPoint{};
+    if (loop.outOfBudget) return Outcome::Stop;
     if (loop.top > 0) {
       if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
     } else if (TopSubjectIs(cursor_)) {
@@ -387,10 +389,13 @@ bool Matcher::LoopExitOf(int pushBacktrackAt, int& exit) const {
 
 // The newest point of the loop that leaves at `exit`: the point its
 // PushBacktrack pushed for the current pass, or the marker of a + loop's
-// first pass. Points above it belong to the pass's body.
-Matcher::LoopPoint Matcher::FindLoopPoint(int exit) const {
+// first pass. Points above it belong to the pass's body. Each point passed
+// costs an instruction of the budget: a body can leave a point per pass of
+// an inner loop ((?:(?:x??){1,4000}??)*), and every back jump walks them.
+Matcher::LoopPoint Matcher::FindLoopPoint(int exit) {
   std::int64_t top = pointTop_;
   while (top > 0) {
+    if (--budget_.instructionsLeft < 0) return {0, false, true};
     const Word resume = stack_[top - 3];
     if (resume == exit) return {top, false};
     if (resume == kNone && stack_[top - 2] == LoopMarkerTag(exit)) return {top, true};
@@ -466,6 +471,7 @@ Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
   const int loopStart = Target(at + 1);
   int exit = 0;
   const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
+  if (loop.outOfBudget) return Outcome::Stop;
   if (loop.top > 0) {
     CutTo(loop.top);
     if (loop.firstPass) {
@@ -509,6 +515,7 @@ Outcome Matcher::ExecLazyLoopEnd(int at) {
   const int loopStart = Target(at + 1);
   int exit = 0;
   const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
+  if (loop.outOfBudget) return Outcome::Stop;
   if (loop.top > 0) {
     if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
   } else {
@@ -588,10 +595,16 @@ Outcome Matcher::ExecBackReference(int at) {
   if (length > 0) {
     if (length > size_ - cursor_) return Outcome::Fail;
     const bool fold = FoldingApplies(options_);
-    for (int i = 0; i < length; ++i) {
-      if (MapByte(subject_[cursor_ + i], fold) != MapByte(subject_[start + i], fold))
-        return Outcome::Fail;
-    }
+    int same = 0;
+    while (same < length &&
+           MapByte(subject_[cursor_ + same], fold) == MapByte(subject_[start + same], fold))
+      ++same;
+    // One comparison can span the subject: each byte compared costs an
+    // instruction, or (.*)\1x would take time quadratic in the subject
+    // within the budget.
+    budget_.instructionsLeft -= same;
+    if (budget_.instructionsLeft < 0) return Outcome::Stop;
+    if (same < length) return Outcome::Fail;
     cursor_ += length;
   }
   pc_ = at + 2;

@@ -200,6 +200,22 @@ TEST(MatchRegex, CatastrophicPatternsStopWithMinusTwo) {
   }
 }
 
+// Work an instruction does beyond constant time is charged to the budget
+// too: the walk of a loop's back jump past the points its body left, and
+// the bytes a back-reference compares. Uncharged, each of these ran for
+// hours inside the instruction budget.
+TEST(MatchRegex, WorkInsideOneInstructionCountsAgainstTheBudget) {
+  // "??" written apart, so that no compiler reads a trigraph.
+  Compiled nestedLazy("(?:(?:x?" "?){1,4000}?" "?)*[a-]\\S", 0);
+  EXPECT_EQ(nestedLazy.Search("aB"), "-2");
+  Compiled backReference("^(?:(.*)\\1x)$", 0);
+  EXPECT_EQ(backReference.Search(std::string(120000, 'a') + "xb"), "-2");
+  // Ordinary uses stay well inside it.
+  EXPECT_EQ(backReference.Search("abcabcx"), "0 (0,7) (0,3)");
+  Compiled lazy("(?:(?:x?" "?){1,4}?" "?)*[a-]\\S", 0);
+  EXPECT_EQ(lazy.Search("aB"), "0 (0,2)");
+}
+
 TEST(MatchRegex, StackBudgetStopsTheSearch) {
   // .* leaves a backtrack point per byte: four million of them need more
   // than the stack budget, long before the instruction budget runs out.
