@@ -36,8 +36,6 @@ class ProgramOwner {
   regex::RegexProgram* program_;
 };
 
-// The case table the plug-in installs at start; compiled programs fold
-// through it, so every target installs it before the first compilation.
 // The texts the compiler returns. A text that ends in a quote or colon is
 // the fixed part of a message that goes on with a position or a name; the
 // others must match whole.
@@ -78,6 +76,8 @@ inline bool IsKnownCompileError(const char* text) {
   return false;
 }
 
+// The case table the plug-in installs at start; compiled programs fold
+// through it, so every target installs it before the first compilation.
 inline void InstallPlugInTables() {
   static const bool installed = [] {
     regex::InstallCaseTable();

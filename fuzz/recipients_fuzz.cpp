@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sender/recipients.h"
+#include "sender/recipients_reference.h"
 
 namespace {
 
@@ -34,52 +35,6 @@ void CheckCandidate(const std::string& line, const std::string& address) {
   }
 }
 
-using Tokens = std::vector<std::string>;
-
-bool IsOneByte(const std::string& token, char c) { return token.size() == 1 && token[0] == c; }
-
-std::size_t SeparatorFrom(const Tokens& t, std::size_t i) {
-  while (i < t.size() && !IsOneByte(t[i], ',') && !IsOneByte(t[i], ';')) ++i;
-  return i;
-}
-
-// The walk over the whole token list of the line's value.
-std::vector<std::string> ReferenceWalk(const std::string& line) {
-  std::vector<std::string> offered;
-  const std::string text = line.substr(0, std::strlen(line.c_str()));
-  const std::size_t colon = text.find(':');
-  if (colon == std::string::npos) return offered;
-  const Tokens t = fromsel::TokenizeAddressList(text.substr(colon + 1));
-  auto offer = [&](std::size_t begin, std::size_t end) {
-    fromsel::MatchAddressTokens(t.begin() + static_cast<std::ptrdiff_t>(begin),
-                                t.begin() + static_cast<std::ptrdiff_t>(end),
-                                [&](const std::string& address) {
-                                  offered.push_back(address);
-                                  return false;
-                                });
-  };
-  std::size_t i = 0;
-  while (i < t.size()) {
-    if (i + 1 < t.size() && IsOneByte(t[i + 1], ':')) {
-      i += 2;
-      for (;;) {
-        const std::size_t stop = SeparatorFrom(t, i);
-        offer(i, stop);
-        if (stop == t.size()) return offered;
-        i = stop + 1;
-        if (IsOneByte(t[stop], ';')) break;
-        if (i == t.size()) return offered;
-      }
-      continue;
-    }
-    const std::size_t stop = SeparatorFrom(t, i);
-    offer(i, stop);
-    if (stop == t.size()) break;
-    i = stop + 1;
-  }
-  return offered;
-}
-
 // The walk offers the same candidates in the same order however early the
 // consumer stops it.
 void CheckLine(const std::string& line, std::size_t stopAt) {
@@ -91,7 +46,7 @@ void CheckLine(const std::string& line, std::size_t stopAt) {
     return false;
   });
   Require(!acceptedAny);
-  Require(all == ReferenceWalk(line));
+  Require(all == fromsel::ReferenceAddressWalk(line));
   std::vector<std::string> prefix;
   const bool accepted = fromsel::MatchHeaderAddresses(line, [&](const std::string& address) {
     prefix.push_back(address);

@@ -159,7 +159,6 @@ class Matcher {
   struct LoopPoint {
     std::int64_t top = 0;    // stack size just above the point; 0: none
     bool firstPass = false;  // the marker of a + loop's first pass
-    bool outOfBudget = false;  // the walk to it ran the budget out
   };
   LoopPoint FindLoopPoint(int exit);
   bool LoopExitOf(int pushBacktrackAt, int& exit) const;
@@ -370,7 +369,6 @@ Outcome Matcher::ExecGoto(int at) {
     int exit = 0;
     const LoopPoint loop =
         LoopExitOf(Target(at + 1), exit) ? FindLoopPoint(exit) : LoopPoint{};
-    if (loop.outOfBudget) return Outcome::Stop;
     if (loop.top > 0) {
       if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
     } else if (TopSubjectIs(cursor_)) {
@@ -390,12 +388,13 @@ bool Matcher::LoopExitOf(int pushBacktrackAt, int& exit) const {
 // The newest point of the loop that leaves at `exit`: the point its
 // PushBacktrack pushed for the current pass, or the marker of a + loop's
 // first pass. Points above it belong to the pass's body. Each point passed
-// costs an instruction of the budget: a body can leave a point per pass of
-// an inner loop ((?:(?:x??){1,4000}??)*), and every back jump walks them.
+// costs an instruction of the budget (the run stops at the next one when it
+// is spent): a body can leave a point per pass of an inner loop
+// ((?:(?:x??){1,4000}??)*), and every back jump walks them.
 Matcher::LoopPoint Matcher::FindLoopPoint(int exit) {
   std::int64_t top = pointTop_;
   while (top > 0) {
-    if (--budget_.instructionsLeft < 0) return {0, false, true};
+    --budget_.instructionsLeft;
     const Word resume = stack_[top - 3];
     if (resume == exit) return {top, false};
     if (resume == kNone && stack_[top - 2] == LoopMarkerTag(exit)) return {top, true};
@@ -471,7 +470,6 @@ Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
   const int loopStart = Target(at + 1);
   int exit = 0;
   const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
-  if (loop.outOfBudget) return Outcome::Stop;
   if (loop.top > 0) {
     CutTo(loop.top);
     if (loop.firstPass) {
@@ -515,7 +513,6 @@ Outcome Matcher::ExecLazyLoopEnd(int at) {
   const int loopStart = Target(at + 1);
   int exit = 0;
   const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
-  if (loop.outOfBudget) return Outcome::Stop;
   if (loop.top > 0) {
     if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
   } else {
@@ -603,7 +600,6 @@ Outcome Matcher::ExecBackReference(int at) {
     // instruction, or (.*)\1x would take time quadratic in the subject
     // within the budget.
     budget_.instructionsLeft -= same;
-    if (budget_.instructionsLeft < 0) return Outcome::Stop;
     if (same < length) return Outcome::Fail;
     cursor_ += length;
   }

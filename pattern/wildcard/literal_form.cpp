@@ -6,12 +6,6 @@ namespace fromsel {
 
 namespace {
 
-// Bytes that end the literal a pattern ends with, read backwards: any item
-// but a literal byte, and a backslash (whose escaped byte the run keeps).
-bool EndsLiteralRun(char c) {
-  return c == '*' || c == '?' || c == '[' || c == ']' || c == '\\';
-}
-
 std::string Folded(std::string::const_iterator begin, std::string::const_iterator end,
                    const unsigned char* fold) {
   std::string folded(begin, end);
@@ -27,7 +21,7 @@ LiteralForm FindLiteralForm(const std::string& pattern) {
   // A NUL ends the pattern for the matcher: no shortcut for such a pattern.
   if (pattern.find('\0') != std::string::npos) return form;
   auto literal = pattern.end();
-  while (literal != pattern.begin() && !EndsLiteralRun(literal[-1])) --literal;
+  while (literal != pattern.begin() && !StopsLiteralRun(literal[-1])) --literal;
   form.folded = Folded(literal, pattern.end(), form.fold);
   const bool onlyStarsBefore =
       std::all_of(pattern.begin(), literal, [](char c) { return c == '*'; });

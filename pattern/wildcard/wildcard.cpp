@@ -210,14 +210,6 @@ int Match(const Byte* pattern, const Byte* subject, int options) {
   }
 }
 
-// Bytes that end a pattern's trailing literal run when read backwards.
-// Any other byte after the last of them is a literal item of its own: it
-// cannot be inside a terminated bracket, and one inside an unterminated
-// bracket makes every match fail anyway.
-bool StopsLiteralRun(Byte c) {
-  return c == '*' || c == '?' || c == '[' || c == ']' || c == '\\';
-}
-
 enum class Shortcut { NoMatch, Match, General };
 
 // Address patterns mostly end in a literal ("*@example.com"), and those
@@ -230,7 +222,7 @@ Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* subject, int option
   const Byte* p = pattern + std::strlen(reinterpret_cast<const char*>(pattern));
   const Byte* s = subject + std::strlen(reinterpret_cast<const char*>(subject));
   // Compared from the end while read, so a mismatch costs one byte.
-  while (p > pattern && !StopsLiteralRun(p[-1])) {
+  while (p > pattern && !StopsLiteralRun(static_cast<char>(p[-1]))) {
     if (s == subject || fold[*--p] != fold[*--s]) return Shortcut::NoMatch;
   }
   if (p == pattern) return s == subject ? Shortcut::Match : Shortcut::NoMatch;
