@@ -5,6 +5,7 @@
 
 JOBS ?= 2
 export WINEPREFIX := $(CURDIR)/build/wineprefix
+export FROMSEL_WINEPREFIX32 := $(CURDIR)/build/wineprefix32
 
 all: native win32 win64
 
@@ -30,16 +31,20 @@ asan: bootstrap
 demo: native win32 win64
 	@bash scripts/demo.sh
 
-# One ctest run over the native and the win64 tree, so one summary counts both.
-build/all/CTestTestfile.cmake:
+# One ctest run over the native, the win64 and the win32 tree, so one
+# summary counts them all. The win32 tree's programs run under the emulated
+# 32-bit Wine (scripts/wine-common.sh), in a prefix of their own.
+ALL_TREES := native win64 win32
+build/all/CTestTestfile.cmake: Makefile
 	@mkdir -p build/all
-	@printf 'subdirs("../native")\nsubdirs("../win64")\n' > $@
+	@printf 'subdirs("../%s")\n' $(ALL_TREES) > $@
 
 test: test-asan test-fuzz native win32 win64 build/all/CTestTestfile.cmake
 	@bash scripts/wine-prefix.sh
 	@cd build/all && xvfb-run -a -s "-screen 0 1280x1024x24" \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300; \
-	  rc=$$?; /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
+	  rc=$$?; /usr/lib/wine/wineserver -k 2>/dev/null; \
+	  WINEPREFIX=$(FROMSEL_WINEPREFIX32) /usr/lib/wine/wineserver -k 2>/dev/null; exit $$rc
 
 test-native: native
 	@cd build/native && ctest --output-on-failure -j $(JOBS)

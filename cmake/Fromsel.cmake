@@ -45,7 +45,7 @@ endfunction()
 
 # fromsel_module_tests(NAME DEPS dep...) : test executable NAME_tests from
 # this folder's *_test.cpp files, registered with ctest (run under the
-# cross-compiling emulator, wine64, in the Windows builds).
+# cross-compiling emulator, scripts/wine-run.sh, in the Windows builds).
 function(fromsel_module_tests name)
   if(NOT FROMSEL_TESTS)
     return()
@@ -61,7 +61,7 @@ function(fromsel_module_tests name)
     FROMSEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   if(CMAKE_CROSSCOMPILING)
     # One ctest entry per executable: starting wine per test case costs too much.
-    add_test(NAME win64.${name} COMMAND ${name}_tests)
+    add_test(NAME ${FROMSEL_WINDOWS_BUILD}.${name} COMMAND ${name}_tests)
   else()
     gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60)
   endif()

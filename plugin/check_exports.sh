@@ -3,8 +3,16 @@
 # at ordinals 1, 2, 7, 14 and 15, and imports only system DLLs (no compiler
 # run-time DLL that a user's system would lack). Exit 77 (skipped) when the
 # DLL is absent.
+#
+#   plugin/check_exports.sh PATH/fromsel.dll [PATH/testhost.exe]
+#
+# With a 32-bit test host: its exports have the plug-in's host-function
+# types (checked when it is compiled), and their stdcall names
+# (BKA_GetSource@4) must carry the argument bytes of the mail client's API,
+# which a 32-bit caller pushes and the callee pops.
 set -u
-dll=${1:?usage: check_exports.sh PATH/fromsel.dll}
+dll=${1:?usage: check_exports.sh PATH/fromsel.dll [PATH/testhost.exe]}
+host=${2:-}
 if [ ! -f "$dll" ]; then
   echo "SKIP: $dll not built (build the win32 tree first)"
   exit 77
@@ -12,9 +20,12 @@ fi
 objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump)
 table=$("$objdump" -p "$dll") || { echo "FAIL: cannot read $dll"; exit 1; }
 
-# The "[Ordinal/Name Pointer] Table" lists "[ INDEX] NAME", INDEX counted
-# from the "Ordinal Base"; older binutils print "[ I] +base[ ORDINAL] HINT NAME".
-exports=$(echo "$table" | awk '
+# named_exports TABLE: "ORDINAL:NAME" for each export by name of an
+# objdump -p TABLE. Its "[Ordinal/Name Pointer] Table" lists "[ INDEX] NAME",
+# INDEX counted from the "Ordinal Base"; older binutils print
+# "[ I] +base[ ORDINAL] HINT NAME".
+named_exports() {
+  echo "$1" | awk '
   /^Ordinal Base/ { base = $NF }
   /\[Ordinal\/Name Pointer\] Table/ { inNames = 1; next }
   inNames && /^[ \t]*$/ { inNames = 0 }
@@ -25,7 +36,9 @@ exports=$(echo "$table" | awk '
       ordinal = substr($0, RSTART + 1, RLENGTH - 2) + base
     } else next
     print ordinal ":" $NF
-  }')
+  }'
+}
+exports=$(named_exports "$table")
 
 fail=0
 for entry in 1:BKC_OnStart 2:BKC_OnExit 7:BKC_OnOpenCompose 14:BKC_OnPlugInSetup 15:BKC_OnPlugInInfo; do
@@ -51,4 +64,18 @@ for imported in $(echo "$table" | awk '/DLL Name:/ { print tolower($3) }'); do
     fail=1
   fi
 done
+if [ -n "$host" ]; then
+  host_exports=$(named_exports "$("$objdump" -p "$host")" | cut -d: -f2)
+  for name in BKA_GetDataFolder@0 BKA_GetCurrentMailBox@0 BKA_GetCurrentFolder@0 \
+              BKA_ComposeMail@4 BKA_GetSource@4 BKA_CompGetSpecifiedHeader@16 \
+              BKA_CompSetSpecifiedHeader@12 BKA_Free@4; do
+    if echo "$host_exports" | grep -qx "$name"; then
+      echo "ok: ${name%@*} takes ${name#*@} argument bytes"
+    else
+      echo "FAIL: the host exports no $name:"
+      echo "$host_exports" | grep "^${name%@*}"
+      fail=1
+    fi
+  done
+fi
 exit $fail

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# fromsel.exe under 64-bit Wine must print byte for byte what the native
-# fromsel prints, with the same exit code, for the commands a user runs on
-# the example data (try above all). This is where a text-mode stdout would
-# show up as CR LF line ends.
+# fromsel.exe under Wine (64-bit, or the emulated 32-bit one for the
+# product) must print byte for byte what the native fromsel prints, with the
+# same exit code, for the commands a user runs on the example data (try
+# above all). This is where a text-mode stdout would show up as CR LF line
+# ends.
 #
 #   tests/cli_exe_matches_native.sh PATH/TO/fromsel.exe PATH/TO/native/fromsel
 #
@@ -18,11 +19,8 @@ if [ ! -x "$native" ]; then
 fi
 native=$(cd "$(dirname "$native")" && pwd)/$(basename "$native")
 
-export WINEPREFIX=${WINEPREFIX:-$here/../build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+source "$here/../scripts/wine-common.sh"
+bash "$here/../scripts/wine-prefix.sh" "$(wine_arch "$exe")" || exit 1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -39,7 +37,7 @@ same() {
   "$native" "$@" <"$input" >"$work/native.out" 2>/dev/null
   local native_rc=$?
   # Output to files, not pipes: Wine's background processes keep pipes open.
-  "$wine" "$exe" "$@" <"$input" >"$work/exe.out" 2>"$work/exe.err"
+  wine_exec "$exe" "$@" <"$input" >"$work/exe.out" 2>"$work/exe.err"
   local exe_rc=$?
   if [ "$native_rc" = "$exe_rc" ] && cmp -s "$work/native.out" "$work/exe.out"; then
     passed=$((passed + 1))
@@ -47,7 +45,7 @@ same() {
     failed=$((failed + 1))
     echo "FAIL fromsel $*: native exit $native_rc, exe exit $exe_rc"
     diff <(od -c "$work/native.out") <(od -c "$work/exe.out") | head -20
-    grep -v -E '^(wine: |[0-9a-f]{4}:(err|fixme|warn):)' "$work/exe.err" | head -5
+    grep -v -E "$wine_chatter" "$work/exe.err" | head -5
   fi
 }
 

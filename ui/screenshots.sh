@@ -16,7 +16,10 @@ shots_exe=fromsel_ui_shots.exe
 mkdir -p "$out"
 rm -f "$out"/*.bmp "$out"/*.png
 cp "$plugin_dir/testhost.exe" "$plugin_dir/$shots_exe" || exit 1
-"$run" reg add "HKCU\\Software\\Wine\\AppDefaults\\$shots_exe\\X11 Driver" \
+# reg, a program name, runs in the prefix of the test host's kind.
+source "$here/../scripts/wine-common.sh"
+FROMSEL_WINE_ARCH=$(wine_arch "$plugin_dir/testhost.exe") \
+  "$run" reg add "HKCU\\Software\\Wine\\AppDefaults\\$shots_exe\\X11 Driver" \
   /v Managed /d N /f >/dev/null
 
 status=0

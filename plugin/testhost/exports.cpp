@@ -4,6 +4,7 @@
 // to load) and without BKA_Free (testhost_nofree.exe: an older host).
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "plugin/host_functions.h"
 #include "plugin/testhost/host_state.h"
@@ -89,4 +90,22 @@ HOST_EXPORT BOOL WINAPI BKA_CompSetSpecifiedHeader(HWND window, LPCSTR header, L
   found->second.setCalls.emplace_back(name, text);
   return TRUE;
 }
+#endif
+
+// The plug-in calls these through the types of plugin/host_functions.h. The
+// same types here, calling convention included (which i686 tells apart), so
+// the argument bytes in this host's stdcall export names are the plug-in's.
+static_assert(std::is_same_v<decltype(&BKA_GetDataFolder), fromsel::BkaGetDataFolder>);
+static_assert(std::is_same_v<decltype(&BKA_GetCurrentMailBox), fromsel::BkaGetCurrentMailBox>);
+static_assert(std::is_same_v<decltype(&BKA_GetCurrentFolder), fromsel::BkaGetCurrentFolder>);
+static_assert(std::is_same_v<decltype(&BKA_ComposeMail), fromsel::BkaComposeMail>);
+static_assert(std::is_same_v<decltype(&BKA_GetSource), fromsel::BkaGetSource>);
+static_assert(std::is_same_v<decltype(&BKA_CompGetSpecifiedHeader),
+                             fromsel::BkaCompGetSpecifiedHeader>);
+#ifndef TESTHOST_WITHOUT_COMP_SET_HEADER
+static_assert(std::is_same_v<decltype(&BKA_CompSetSpecifiedHeader),
+                             fromsel::BkaCompSetSpecifiedHeader>);
+#endif
+#ifndef TESTHOST_WITHOUT_FREE
+static_assert(std::is_same_v<decltype(&BKA_Free), fromsel::BkaFree>);
 #endif
