@@ -194,5 +194,51 @@ TEST(PluginLifecycle, SetupConfirmedBeforeStartSavesTheSettingsItLoaded) {
   EXPECT_EQ(setup.data.Read("Empty.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
 }
 
+// Out of memory in every callback: an allocation of the plug-in fails and
+// throws std::bad_alloc. Each exception must end inside the plug-in (on i686
+// it could not unwind through the host's frames), the callbacks give their
+// usual results, and the plug-in works as before afterwards.
+TEST(PluginFaults, OutOfMemoryInEveryCallbackStaysInsideThePlugin) {
+  ReplySetup setup(Enabled("::*@example.org\tMe\tme@example.net\n"));
+  const HostRun run = setup.Run({"--close-dialogs", "cancel", "load", "alloc_fail", "start",
+                                 "start", "alloc_fail", "compose", "alloc_fail", "info",
+                                 "alloc_fail", "setup", "alloc_ok", "compose", "exit"});
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_EQ(run.LinesStartingWith("start: "), (std::vector<std::string>{"start: 0", "start: 0"}))
+      << run.output;
+  EXPECT_EQ(run.LinesStartingWith("compose 6: "),
+            (std::vector<std::string>{"compose 6: 0 sets 0", "compose 6: 0 sets 1"}))
+      << run.output;
+  for (const char* line : {"info: 0", "setup: 1", "exit: 0", "alloc_ok: 4 refused"})
+    EXPECT_TRUE(run.HasLine(line)) << line << "\n" << run.output;
+}
+
+// A reply that runs out of memory at any one of its allocations: the host
+// survives and gets back every source text it handed out.
+TEST(PluginFaults, AReplyOutOfMemoryAtAnyAllocationKeepsNoSourceText) {
+  ReplySetup setup(Enabled(":RSV:(.+)@example\\.org\tMe\t\\1@example.net\n"));
+  const HostRun run = setup.Run({"load", "start", "compose_oom", "compose", "balance"});
+  ASSERT_TRUE(run.finished) << run.output;
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  const std::vector<std::string> summary = run.LinesStartingWith("compose_oom: ");
+  ASSERT_FALSE(summary.empty()) << run.output;
+  EXPECT_NE(summary.back().find(" allocations, 0 failure points wrong"), std::string::npos)
+      << run.output;
+  EXPECT_TRUE(run.HasLine("compose 6: 0 sets 2")) << run.output;
+}
+
+// The host's measurement of what a 32-bit callee pops, which every callback
+// call goes through on i686: a stdcall callee pops its 8 argument bytes, a
+// cdecl one none.
+TEST(PluginStack, TheHostSeesWhatACalleePops) {
+#if defined(__i386__)
+  const HostRun run = RunHost("testhost.exe", {"stack_check"});
+  EXPECT_TRUE(run.HasLine("stack_check: stdcall 2 off 0, cdecl 2 off -8")) << run.output;
+#else
+  GTEST_SKIP() << "only a 32-bit caller pushes the arguments a callee pops";
+#endif
+}
+
 }  // namespace
 }  // namespace fromsel

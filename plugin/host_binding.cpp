@@ -1,6 +1,7 @@
 #include "plugin/host_binding.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace fromsel {
 namespace {
@@ -68,12 +69,15 @@ void BoundHostApi::ComposeMail(const std::string& url) {
 
 std::optional<std::string> BoundHostApi::GetSource(const std::string& messageRef) {
   if (!functions_.getSource) return std::nullopt;
-  LPSTR source = functions_.getSource(messageRef.c_str());
+  // The host allocated the text; it goes back to the host however the copy
+  // ends (a copy can run out of memory), so that it is never leaked.
+  const auto release = [this](char* text) {
+    if (functions_.free) functions_.free(text);
+  };
+  const std::unique_ptr<char, decltype(release)> source(functions_.getSource(messageRef.c_str()),
+                                                        release);
   if (!source) return std::nullopt;
-  std::string copy(source);
-  // The host allocated the text; hand it back so that it is not leaked.
-  if (functions_.free) functions_.free(source);
-  return copy;
+  return std::string(source.get());
 }
 
 void BoundHostApi::CompGetSpecifiedHeader(ComposeWindow window, const std::string& header,

@@ -2,6 +2,8 @@
 // byte-string fields back to back.
 #pragma once
 
+#include <cstddef>
+
 namespace fromsel {
 
 inline constexpr int kPlugInNameSize = 80;
@@ -16,6 +18,10 @@ struct PlugInInfo {
   char description[kPlugInDescriptionSize];
 };
 
-static_assert(sizeof(PlugInInfo) == 496, "the host's record layout");
+// The host reads the fields at these offsets, whatever the compiler's bitness.
+static_assert(offsetof(PlugInInfo, name) == 0 && offsetof(PlugInInfo, vendor) == 80 &&
+                  offsetof(PlugInInfo, version) == 160 &&
+                  offsetof(PlugInInfo, description) == 240 && sizeof(PlugInInfo) == 496,
+              "the host's record layout");
 
 }  // namespace fromsel

@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "plugin/testhost/allocation_faults.h"
 #include "plugin/testhost/host_state.h"
 #include "plugin/testhost/scenario.h"
+#include "plugin/testhost/stdcall_check.h"
 
 namespace fromsel::testhost {
 namespace {
 
-// Reply mode the host uses unless --mode says otherwise.
+// Reply mode and X-Becky-Ref the host uses unless --mode and --ref say otherwise.
 constexpr int kDefaultComposeMode = 6;
+constexpr const char* kDefaultComposeRef = "1.mb\\Inbox\\>1";
 // String ids the strings step prints unless --ids says otherwise.
 constexpr const char* kDefaultStringIds = "1,2,3,4,5,700,701,702,1000,1001,1002,1003,1004";
 // Longest string resource the strings step reads.
@@ -32,6 +35,18 @@ bool RequireLoaded(const ScenarioContext& context, const char* step) {
   Report("%s: plug-in not loaded", step);
   return false;
 }
+
+bool InterceptAllocations(const ScenarioContext& context, const char* step) {
+  if (!RequireLoaded(context, step)) return false;
+  if (InterceptPluginAllocations(context.plugin.Module())) return true;
+  Report("%s: the plug-in imports no malloc", step);
+  return false;
+}
+
+#if defined(__i386__)
+__attribute__((noinline)) int WINAPI StdcallDifference(int a, int b) { return a - b; }
+__attribute__((noinline)) int __cdecl CdeclDifference(int a, int b) { return a - b; }
+#endif
 
 }  // namespace
 
@@ -91,7 +106,7 @@ TESTHOST_SCENARIO(setup, "BKC_OnPlugInSetup; --owner 1 passes the host's main wi
 TESTHOST_SCENARIO(compose, "BKC_OnOpenCompose on a new window: --mode N --ref X-BECKY-REF") {
   if (!RequireLoaded(context, "compose")) return false;
   const int mode = context.IntOption("mode", kDefaultComposeMode);
-  HWND window = State().NewComposeWindow(context.Option("ref", "1.mb\\Inbox\\>1"));
+  HWND window = State().NewComposeWindow(context.Option("ref", kDefaultComposeRef));
   const int result = context.plugin.onOpenCompose(window, mode);
   const size_t sets = State().composeWindows[window].setCalls.size();
   Report("compose %d: %d sets %u", mode, result, static_cast<unsigned>(sets));
@@ -121,6 +136,58 @@ TESTHOST_SCENARIO(balance, "source texts handed out and released through BKA_Fre
          state.sourcesReleased, state.unknownReleases);
   return true;
 }
+
+TESTHOST_SCENARIO(alloc_fail, "the plug-in's next allocation fails") {
+  if (!InterceptAllocations(context, "alloc_fail")) return false;
+  FailPluginAllocation(1);
+  return true;
+}
+
+TESTHOST_SCENARIO(alloc_ok, "no allocation of the plug-in fails; how many were refused") {
+  FailPluginAllocation(0);
+  Report("alloc_ok: %ld refused", RefusedPluginAllocations());
+  return true;
+}
+
+TESTHOST_SCENARIO(compose_oom, "compose once per allocation a reply makes, that one failing") {
+  if (!InterceptAllocations(context, "compose_oom")) return false;
+  const int mode = context.IntOption("mode", kDefaultComposeMode);
+  const std::string ref = context.Option("ref", kDefaultComposeRef);
+  HostState& state = State();
+  FailPluginAllocation(0);
+  context.plugin.onOpenCompose(state.NewComposeWindow(ref), mode);
+  const long allocations = PluginAllocations();
+  int wrong = 0;
+  for (long nth = 1; nth <= allocations; ++nth) {
+    const int handedOut = state.sourcesAllocated - state.sourcesReleased;
+    FailPluginAllocation(nth);
+    const int result = context.plugin.onOpenCompose(state.NewComposeWindow(ref), mode);
+    const int kept = state.sourcesAllocated - state.sourcesReleased - handedOut;
+    if (result != 0 || kept != 0) {
+      Report("compose_oom: allocation %ld failing: result %d, %d source texts kept", nth,
+             result, kept);
+      ++wrong;
+    }
+  }
+  FailPluginAllocation(0);
+  Report("compose_oom: %ld allocations, %d failure points wrong", allocations, wrong);
+  return wrong == 0;
+}
+
+#if defined(__i386__)
+TESTHOST_SCENARIO(stack_check, "the stack measurement of callbacks, on a stdcall and a cdecl") {
+  const std::uint32_t words[] = {5, 3};
+  int stdcallImbalance = 1;
+  int cdeclImbalance = 1;
+  const std::uint32_t stdcallResult = CallStdcallMeasured(
+      reinterpret_cast<const void*>(&StdcallDifference), words, 2, stdcallImbalance);
+  const std::uint32_t cdeclResult = CallStdcallMeasured(
+      reinterpret_cast<const void*>(&CdeclDifference), words, 2, cdeclImbalance);
+  Report("stack_check: stdcall %u off %d, cdecl %u off %d", stdcallResult, stdcallImbalance,
+         cdeclResult, cdeclImbalance);
+  return true;
+}
+#endif
 
 TESTHOST_SCENARIO(codepage, "the process's ANSI code page") {
   Report("codepage: %u", GetACP());

@@ -4,9 +4,10 @@ namespace fromsel::testhost {
 namespace {
 
 template <typename Function>
-bool Find(HMODULE module, const char* name, Function& slot) {
-  slot = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return slot != nullptr;
+bool Find(HMODULE module, StdcallEntry<Function>& entry) {
+  entry.Set(reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(module, entry.Name()))));
+  return static_cast<bool>(entry);
 }
 
 }  // namespace
@@ -19,10 +20,9 @@ bool PluginModule::Load(const std::string& path, DWORD& error) {
     error = GetLastError();
     return false;
   }
-  const bool all = Find(module, "BKC_OnStart", onStart) && Find(module, "BKC_OnExit", onExit) &&
-                   Find(module, "BKC_OnOpenCompose", onOpenCompose) &&
-                   Find(module, "BKC_OnPlugInSetup", onPlugInSetup) &&
-                   Find(module, "BKC_OnPlugInInfo", onPlugInInfo);
+  const bool all = Find(module, onStart) && Find(module, onExit) &&
+                   Find(module, onOpenCompose) && Find(module, onPlugInSetup) &&
+                   Find(module, onPlugInInfo);
   module_ = module;
   if (!all) {
     Unload();
@@ -34,11 +34,11 @@ bool PluginModule::Load(const std::string& path, DWORD& error) {
 void PluginModule::Unload() {
   if (module_) FreeLibrary(module_);
   module_ = nullptr;
-  onStart = nullptr;
-  onExit = nullptr;
-  onOpenCompose = nullptr;
-  onPlugInSetup = nullptr;
-  onPlugInInfo = nullptr;
+  onStart.Set(nullptr);
+  onExit.Set(nullptr);
+  onOpenCompose.Set(nullptr);
+  onPlugInSetup.Set(nullptr);
+  onPlugInInfo.Set(nullptr);
 }
 
 }  // namespace fromsel::testhost

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/plugin_info.h"
+#include "plugin/testhost/stdcall_check.h"
 
 namespace fromsel::testhost {
 
@@ -27,11 +28,11 @@ class PluginModule {
   bool IsLoaded() const { return module_ != nullptr; }
   HMODULE Module() const { return module_; }
 
-  StartFn onStart = nullptr;
-  ExitFn onExit = nullptr;
-  OpenComposeFn onOpenCompose = nullptr;
-  SetupFn onPlugInSetup = nullptr;
-  InfoFn onPlugInInfo = nullptr;
+  StdcallEntry<StartFn> onStart{"BKC_OnStart"};
+  StdcallEntry<ExitFn> onExit{"BKC_OnExit"};
+  StdcallEntry<OpenComposeFn> onOpenCompose{"BKC_OnOpenCompose"};
+  StdcallEntry<SetupFn> onPlugInSetup{"BKC_OnPlugInSetup"};
+  StdcallEntry<InfoFn> onPlugInInfo{"BKC_OnPlugInInfo"};
 
  private:
   HMODULE module_ = nullptr;

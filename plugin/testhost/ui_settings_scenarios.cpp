@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/testhost/allocation_faults.h"
 #include "plugin/testhost/host_state.h"
 #include "plugin/testhost/scenario.h"
 #include "plugin/testhost/ui_driver.h"
@@ -292,6 +293,52 @@ TESTHOST_SCENARIO(ui_settings_no_mailbox,
                checks.Expect(!FindVisibleDialog(thread, IDC_MAILBOX), "dialog never shown");
              });
   checks.Expect(result == 1, "setup returns 1");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_settings_out_of_memory,
+                  "settings dialog: Add, OK and About each without memory, then with") {
+  Checks checks("ui_settings_out_of_memory");
+  TempDataFolder folder;
+  folder.MakeMailbox("Work.mb", "Work");
+  if (!LoadPluginOver(context, folder)) return false;
+  if (!checks.Expect(InterceptPluginAllocations(context.plugin.Module()), "malloc redirected"))
+    return checks.Finish();
+  const MessageCapturePause pause;
+  int result = 0;
+  DriveModal([&] { result = RunSetup(context); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               dialog.Click(IDC_ENABLE);
+               EnterRule(dialog, "a@*", "A", "a@example.com");
+               // Each handler meets std::bad_alloc in a dialog procedure.
+               const long refusedBefore = RefusedPluginAllocations();
+               FailPluginAllocation(1);
+               dialog.Click(IDC_ADD);
+               FailPluginAllocation(1);
+               dialog.Click(IDOK);
+               FailPluginAllocation(1);
+               dialog.PostClick(IDC_ABOUT);
+               const DialogControls about(WaitForDialog(thread, IDC_VERSION));
+               checks.Expect(about.Window() != nullptr, "about box shown without memory");
+               about.Click(IDOK);
+               checks.Expect(WaitUntilClosed(about.Window()), "about box closed");
+               FailPluginAllocation(0);
+               checks.Expect(RefusedPluginAllocations() - refusedBefore == 3,
+                             "three allocations refused");
+               checks.Expect(IsWindowVisible(dialog.Window()) != FALSE,
+                             "OK without memory keeps the dialog open");
+               checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "no rule added without memory");
+               dialog.Click(IDC_ADD);
+               checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 1, "rule added with memory back");
+               dialog.Click(IDOK);
+             });
+  checks.Expect(result == 1, "setup returns 1");
+  checks.ExpectEqual(folder.ReadFile("Work.mb\\fromsel.ini"),
+                     ">Enable=1\n>Delivered-To=0\n::a@*\tA\ta@example.com\n",
+                     "Work's settings file");
   context.plugin.onExit();
   return checks.Finish();
 }
