@@ -6,7 +6,7 @@
 # code. That needs the i386 architecture, wine32:i386, and qemu-user of
 # version 8 or newer (bookworm's 7.2 spends about a minute starting each Wine
 # process), which bookworm has in its backports suite. The emulator is run by
-# name (scripts/wine32-run.sh): its recommended qemu-user-binfmt, which would
+# name (scripts/wine-common.sh): its recommended qemu-user-binfmt, which would
 # register it with binfmt_misc, is left out, and so is qemu-user-static, which
 # from version 9.1 on only pulls in both.
 set -euo pipefail

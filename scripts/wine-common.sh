@@ -36,9 +36,11 @@ wine_arch() {
     echo "$FROMSEL_WINE_ARCH"
     return
   fi
-  local header machine=""
-  if [ -f "$1" ] && header=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null) && [ -n "$header" ]; then
-    machine=$(od -An -t x2 -j $((header + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+  local file=$1 header machine=""
+  [ -f "$file" ] || file=$1.exe
+  if [ -f "$file" ] && header=$(od -An -t u4 -j 60 -N 4 "$file" 2>/dev/null) &&
+     [ -n "$header" ]; then
+    machine=$(od -An -t x2 -j $((header + 4)) -N 2 "$file" 2>/dev/null | tr -d ' ')
   fi
   if [ "$machine" = 014c ]; then echo i686; else echo x86_64; fi
 }

@@ -37,6 +37,7 @@ complete() {
 boot() {
   local prefix=$1
   shift
+  WINEPREFIX=$prefix "$wine_server" -k 2>/dev/null || true
   rm -rf "$prefix"
   mkdir -p "$prefix"
   "$@" >"$prefix.log" 2>&1 </dev/null || true
