@@ -48,14 +48,14 @@ fi
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
-# Another apt may hold the locks: dpkg's lock is waited for by apt itself,
-# the package lists' lock by retrying.
+# Another apt may hold the locks: apt-get install waits for dpkg's lock
+# itself; the package lists' lock and dpkg's own commands are retried.
 apt_wait=(-o DPkg::Lock::Timeout=600)
-apt_update() {
+retried() {
   local try
   for try in 1 2 3 4 5 6 7 8 9 10; do
-    $SUDO apt-get "${apt_wait[@]}" update -qq && return 0
-    echo "bootstrap: apt-get update failed (try $try), retrying" >&2
+    "$@" && return 0
+    echo "bootstrap: $* failed (try $try), retrying" >&2
     sleep 15
   done
   return 1
@@ -63,7 +63,7 @@ apt_update() {
 
 if [ $need_i386 -eq 1 ]; then
   echo "bootstrap: adding the i386 architecture"
-  $SUDO dpkg --add-architecture i386
+  retried $SUDO dpkg --add-architecture i386
 fi
 
 if [ $need_qemu -eq 1 ]; then
@@ -83,7 +83,7 @@ if [ $need_qemu -eq 1 ]; then
   fi
 fi
 
-apt_update
+retried $SUDO apt-get "${apt_wait[@]}" update -qq
 install_args=()
 [ ${#missing[@]} -eq 0 ] || install_args+=("${missing[@]}")
 if [ $need_qemu -eq 1 ]; then
