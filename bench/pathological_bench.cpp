@@ -65,9 +65,8 @@ void BM_Exponential_rule(benchmark::State& state) {
   rule.pattern = c.pattern;
   state.SetLabel(std::string(c.pattern) + " on " + std::to_string(c.subject.size()) + " bytes");
   for (auto _ : state) {
-    RegexRegisters registers;
-    benchmark::DoNotOptimize(RuleMatches(rule, c.subject, registers));
-    regex::FreeRegisters(registers);
+    regex::RegexRegistersOwner registers;
+    benchmark::DoNotOptimize(RuleMatches(rule, c.subject, registers.get()));
   }
 }
 

@@ -126,12 +126,11 @@ void BM_Rules_Ours(benchmark::State& state) {
   for (auto _ : state) {
     ruleTests = 0;
     for (const std::string& address : Addresses()) {
-      RegexRegisters registers;  // one set per address, as a reply keeps it
+      regex::RegexRegistersOwner registers;  // one set per address, as a reply keeps it
       for (AddressRule& rule : rules) {
         ++ruleTests;
-        if (RuleMatches(rule, address, registers)) break;
+        if (RuleMatches(rule, address, registers.get())) break;
       }
-      regex::FreeRegisters(registers);
     }
     benchmark::DoNotOptimize(ruleTests);
   }

@@ -17,10 +17,9 @@ using namespace fromsel::regex;
 void CompileOnce(benchmark::State& state, const std::string& pattern, std::uint32_t options) {
   InstallCaseTable();
   for (auto _ : state) {
-    RegexProgram* program = CreateRegexProgram(options);
+    const RegexProgramOwner program(options);
     const char* error = CompileRegex(pattern.data(), pattern.size(), *program);
     benchmark::DoNotOptimize(error);
-    ReleaseRegexProgram(program);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(pattern.size()));

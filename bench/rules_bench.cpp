@@ -127,16 +127,11 @@ MailboxSettings FromselMailbox() {
 }
 
 int FromselFirstMatch(MailboxSettings& settings, const std::string& address) {
-  RegexRegisters registers;
-  int found = 0;
+  regex::RegexRegistersOwner registers;
   for (std::size_t i = 0; i < settings.rules.size(); ++i) {
-    if (RuleMatches(settings.rules[i], address, registers)) {
-      found = static_cast<int>(i) + 1;
-      break;
-    }
+    if (RuleMatches(settings.rules[i], address, registers.get())) return static_cast<int>(i) + 1;
   }
-  regex::FreeRegisters(registers);
-  return found;
+  return 0;
 }
 
 const std::vector<std::string>& TheAddresses() {

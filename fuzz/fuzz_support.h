@@ -1,6 +1,6 @@
 // Helpers shared by the fuzz targets: a check that aborts with a message
-// (so libFuzzer records the input), an owner for compiled programs, and the
-// structural invariants every successfully compiled program must keep.
+// (so libFuzzer records the input) and the structural invariants every
+// successfully compiled program must keep.
 #pragma once
 
 #include <cstdint>
@@ -22,19 +22,6 @@ namespace fromsel::fuzz {
 
 #define FUZZ_CHECK(condition) \
   ((condition) ? (void)0 : ::fromsel::fuzz::Fail(__FILE__, __LINE__, #condition))
-
-// Owns one RegexProgram for the length of a fuzz iteration.
-class ProgramOwner {
- public:
-  explicit ProgramOwner(std::uint32_t options) : program_(regex::CreateRegexProgram(options)) {}
-  ~ProgramOwner() { regex::ReleaseRegexProgram(program_); }
-  ProgramOwner(const ProgramOwner&) = delete;
-  ProgramOwner& operator=(const ProgramOwner&) = delete;
-  regex::RegexProgram* get() const { return program_; }
-
- private:
-  regex::RegexProgram* program_;
-};
 
 // The texts the compiler returns. A text that ends in a quote or colon is
 // the fixed part of a message that goes on with a position or a name; the

@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SetAllocationGateForTesting(Gate);
   // The pattern in a buffer of exactly its size, so overreads are caught.
   std::vector<char> pattern(data + 2, data + size);
-  RegexProgram* program = CreateRegexProgram(options);
-  if (program == nullptr) return 0;
+  const RegexProgramOwner program(options);
+  if (!program) return 0;
   const char* error = CompileRegex(pattern.data(), pattern.size(), *program);
   if (error != nullptr) {
     Check(fromsel::fuzz::IsKnownCompileError(error), "error text from the table");
@@ -115,7 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     CheckProgram(*program);
   }
-  ReleaseRegexProgram(program);
   SetAllocationGateForTesting(nullptr);
   return 0;
 }

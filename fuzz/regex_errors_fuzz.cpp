@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool show = std::getenv("FROMSEL_FUZZ_SHOW") != nullptr;
   if (show) std::fprintf(stderr, "options 0x%x, refuse allocation %d, pattern (%zu bytes): %.300s\n",
                          options, refuse, pattern.size(), pattern.c_str());
-  fuzz::ProgramOwner owner(options);
+  RegexProgramOwner owner(options);
   if (!owner.get()) return 0;
   RegexProgram& program = *owner.get();
   gAllocationToRefuse = refuse;
@@ -111,20 +111,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::CheckCompiledProgram(program);
   const std::string subject = "aB0_ x\n" + pattern.substr(0, 64);
   const int length = static_cast<int>(subject.size());
-  RegexRegisters registers;
+  RegexRegistersOwner registers;
   if (refuse && refuse <= gAllocationsSeen) {
     // Something was refused and the compilation still succeeded: the whole
     // search must cope with what is missing (a skip table, say).
-    const int found = SearchRegex(program, subject.data(), length, 0, length, &registers);
+    const int found = SearchRegex(program, subject.data(), length, 0, length, &registers.get());
     FUZZ_CHECK(found >= -2 && found <= length);
   } else {
     // One attempt on a small budget: the program runs, and exponential
     // patterns (plenty here) do not slow the fuzzing down.
     MatchBudget budget;
     budget.instructionsLeft = kMatchBudget;
-    const int matched = MatchRegex(program, subject.data(), length, 0, &registers, &budget);
+    const int matched = MatchRegex(program, subject.data(), length, 0, &registers.get(), &budget);
     FUZZ_CHECK(matched >= -2 && matched <= length);
   }
-  FreeRegisters(registers);
   return 0;
 }

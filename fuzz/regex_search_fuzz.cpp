@@ -27,11 +27,6 @@ constexpr std::size_t kMaxPatternBytes = 2048;
 // How far outside the subject the search start may be placed.
 constexpr int kStartSlack = 4;
 
-struct Registers {
-  RegexRegisters value;
-  ~Registers() { FreeRegisters(value); }
-};
-
 // The match registers of a successful search lie inside the subject.
 void CheckRegisters(const RegexRegisters& registers, int found, int size) {
   FUZZ_CHECK(registers.registerCount >= 1);
@@ -76,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string subject = input.ConsumeRemainingBytesAsString();
 
   if (ruleForm) pattern = RuleRegexText(pattern);
-  fuzz::ProgramOwner owner(ruleForm ? RuleRegexOptions : options);
+  RegexProgramOwner owner(ruleForm ? RuleRegexOptions : options);
   if (!owner.get()) return 0;
   RegexProgram& program = *owner.get();
   const char* error = CompileRegex(pattern.data(), pattern.size(), program);
@@ -93,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int range = ruleForm ? length : length - (start > 0 ? start : 0) + rangeShift;
   const int searchRange = range < 0 ? 0 : range;
 
-  Registers first;
-  const int found = SearchRegex(program, subject.data(), length, start, searchRange, &first.value);
+  RegexRegistersOwner first;
+  const int found = SearchRegex(program, subject.data(), length, start, searchRange, &first.get());
   FUZZ_CHECK(found >= -2);
   if (start < 0 || start > length) {
     FUZZ_CHECK(found == -1);
@@ -103,21 +98,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(program.fastmapValid == 1);
   if (found >= 0) {
     FUZZ_CHECK(found >= start && found <= start + searchRange && found <= length);
-    CheckRegisters(first.value, found, length);
+    CheckRegisters(first.get(), found, length);
     // The wrapper anchors both ends: a rule match covers the whole address.
     // (A pattern can close the wrapper's group itself, so only when the
     // pattern text has no parenthesis.)
     if (ruleForm && pattern.find_first_of("()", 4) == pattern.size() - 2) {
       FUZZ_CHECK(found == 0);
-      FUZZ_CHECK(first.value.endOffsets[0] == length);
+      FUZZ_CHECK(first.get().endOffsets[0] == length);
     }
   }
 
-  Registers second;
-  const int again = SearchRegex(program, subject.data(), length, start, searchRange, &second.value);
+  RegexRegistersOwner second;
+  const int again = SearchRegex(program, subject.data(), length, start, searchRange, &second.get());
   if (found != -2 && again != -2) {
     FUZZ_CHECK(again == found);
-    if (found >= 0) FUZZ_CHECK(second.value.endOffsets[0] == first.value.endOffsets[0]);
+    if (found >= 0) FUZZ_CHECK(second.get().endOffsets[0] == first.get().endOffsets[0]);
   }
 
   // A program that opens with \G matches only where the search starts: a

@@ -99,17 +99,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string pattern = input.ConsumeRandomLengthString(kMaxFieldBytes);
   const std::string address = input.ConsumeRandomLengthString(kMaxFieldBytes);
 
-  RegexRegisters drawn;
-  DrawRegisters(input, address, drawn);
-  CheckExpansion(text, address, drawn);
-  FreeRegisters(drawn);
+  RegexRegistersOwner drawn;
+  DrawRegisters(input, address, drawn.get());
+  CheckExpansion(text, address, drawn.get());
 
   // Registers of a real rule match: the pattern as a rule would compile it.
   CompiledRule rule(RuleRegexText(pattern), RuleRegexOptions);
   if (!rule.errorText.empty() || !rule.program) return 0;
   // A rule program begins with AtTextStart, so its search is one attempt at
   // 0; made here on a small budget so that exponential patterns stay quick.
-  RegexRegisters searched;
+  RegexRegistersOwner owner;
+  RegexRegisters& searched = owner.get();
   MatchBudget budget;
   budget.instructionsLeft = kMatchBudget;
   const int length = static_cast<int>(address.size());
@@ -120,6 +120,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(searched.startOffsets[i] == -1 && searched.endOffsets[i] == -1);
     CheckExpansion(text, address, searched);
   }
-  FreeRegisters(searched);
   return 0;
 }

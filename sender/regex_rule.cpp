@@ -11,8 +11,8 @@ namespace fromsel {
 
 void CompiledRuleDeleter::operator()(CompiledRule* rule) const { delete rule; }
 
-CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options) {
-  program = regex::CreateRegexProgram(options);
+CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options)
+    : program(options) {
   if (!program) {
     errorText = "memory exhausted";
     return;
@@ -20,8 +20,6 @@ CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options) {
   if (const char* error = regex::CompileRegex(pattern.data(), pattern.size(), *program))
     errorText = error;
 }
-
-CompiledRule::~CompiledRule() { regex::ReleaseRegexProgram(program); }
 
 std::string RuleRegexText(const std::string& pattern) { return "^(?:" + pattern + ")$"; }
 

@@ -16,11 +16,10 @@ inline constexpr std::uint32_t RuleRegexOptions = 9;
 inline constexpr std::uint32_t DialogRegexOptions = 1;
 
 struct CompiledRule {
-  regex::RegexProgram* program = nullptr;  // owned
-  std::string errorText;                   // empty when compiled
+  regex::RegexProgramOwner program;  // null when memory could not be had
+  std::string errorText;             // empty when compiled
 
   CompiledRule(const std::string& pattern, std::uint32_t options);
-  ~CompiledRule();
   CompiledRule(const CompiledRule&) = delete;
   CompiledRule& operator=(const CompiledRule&) = delete;
 };

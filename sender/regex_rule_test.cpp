@@ -10,16 +10,10 @@
 namespace fromsel {
 namespace {
 
-class Registers {
+// Registers of one test, with the case table the plug-in installs at start.
+class Registers : public regex::RegexRegistersOwner {
  public:
   Registers() { regex::InstallCaseTable(); }
-  ~Registers() { regex::FreeRegisters(registers_); }
-  Registers(const Registers&) = delete;
-  Registers& operator=(const Registers&) = delete;
-  regex::RegexRegisters& get() { return registers_; }
-
- private:
-  regex::RegexRegisters registers_;
 };
 
 AddressRule RegexRule(const std::string& pattern, const std::string& address = "") {

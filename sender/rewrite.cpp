@@ -23,20 +23,6 @@ constexpr int kReferenceBufferLimit = 16 * 1024 * 1024;
 
 constexpr const char* kReferenceHeader = "X-Becky-Ref";
 
-// Registers of one address: zeroed before the first rule, released after
-// the last, whatever happened in between.
-class AddressRegisters {
- public:
-  AddressRegisters() = default;
-  AddressRegisters(const AddressRegisters&) = delete;
-  AddressRegisters& operator=(const AddressRegisters&) = delete;
-  ~AddressRegisters() { regex::FreeRegisters(registers_); }
-  regex::RegexRegisters& get() { return registers_; }
-
- private:
-  regex::RegexRegisters registers_;
-};
-
 void Stop(RewriteReport* report, const char* reason) {
   if (report) report->stoppedBecause = reason;
 }
@@ -148,7 +134,9 @@ SenderAddress BuildSenderAddress(const AddressRule& rule, const std::string& add
 
 bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
                 const std::string& address, RewriteReport* report) {
-  AddressRegisters registers;
+  // Zeroed before the first rule, released after the last, whatever
+  // happened in between.
+  regex::RegexRegistersOwner registers;
   AddressRule* matched = nullptr;
   std::size_t index = 0;
   for (; index < settings.rules.size(); ++index) {

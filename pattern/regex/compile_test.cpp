@@ -27,15 +27,11 @@ std::string Hex(const std::uint8_t* bytes, int length) {
 // so that a read past the end is caught by the address sanitizer.
 class Compiled {
  public:
-  explicit Compiled(const std::string& pattern, std::uint32_t options = 0)
-      : program_(CreateRegexProgram(options)) {
+  explicit Compiled(const std::string& pattern, std::uint32_t options = 0) : program_(options) {
     std::vector<char> exact(pattern.begin(), pattern.end());
     const char* error = CompileRegex(exact.data(), exact.size(), *program_);
     error_ = error == nullptr ? "" : error;
   }
-  ~Compiled() { ReleaseRegexProgram(program_); }
-  Compiled(const Compiled&) = delete;
-  Compiled& operator=(const Compiled&) = delete;
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
@@ -50,7 +46,7 @@ class Compiled {
   }
 
  private:
-  RegexProgram* program_;
+  RegexProgramOwner program_;
   std::string error_;
 };
 
@@ -742,10 +738,8 @@ TEST_F(CompileTest, CountedPatternIsNeverReadPastItsLength) {
                    "start range at the end of pattern"},
                {11, "premature end of regular expression"}};
   for (const auto& c : cases) {
-    RegexProgram* program = CreateRegexProgram(0);
-    const char* error = CompileRegex(text, c.length, *program);
-    EXPECT_STREQ(error, c.error) << c.length;
-    ReleaseRegexProgram(program);
+    const RegexProgramOwner program(0);
+    EXPECT_STREQ(CompileRegex(text, c.length, *program), c.error) << c.length;
   }
 }
 

@@ -18,6 +18,22 @@ struct RegexRegisters {
 // second release or a later reuse is safe.
 void FreeRegisters(RegexRegisters& registers);
 
+// The one owner of a RegexRegisters record: empty at first, sized by every
+// match it is given to, its arrays freed when the owner goes.
+class RegexRegistersOwner {
+ public:
+  RegexRegistersOwner() = default;
+  ~RegexRegistersOwner() { FreeRegisters(registers_); }
+  RegexRegistersOwner(const RegexRegistersOwner&) = delete;
+  RegexRegistersOwner& operator=(const RegexRegistersOwner&) = delete;
+
+  RegexRegisters& get() { return registers_; }
+  const RegexRegisters& get() const { return registers_; }
+
+ private:
+  RegexRegisters registers_;
+};
+
 // Limits that keep one search from hanging or exhausting the host: a search
 // (all MatchRegex calls of one SearchRegex) executes at most this many
 // instructions and grows its backtrack stack to at most this many bytes.

@@ -14,32 +14,25 @@ namespace {
 // A compiled program with the caller's registers, released at scope end.
 class Compiled {
  public:
-  Compiled(const std::string& pattern, std::uint32_t options) {
+  Compiled(const std::string& pattern, std::uint32_t options) : program_(options) {
     InstallCaseTable();
-    program_ = CreateRegexProgram(options);
     error_ = CompileRegex(pattern.data(), pattern.size(), *program_);
   }
-  ~Compiled() {
-    FreeRegisters(registers_);
-    ReleaseRegexProgram(program_);
-  }
-  Compiled(const Compiled&) = delete;
-  Compiled& operator=(const Compiled&) = delete;
 
   bool ok() const { return error_ == nullptr; }
   RegexProgram& program() { return *program_; }
-  RegexRegisters& registers() { return registers_; }
+  RegexRegisters& registers() { return registers_.get(); }
 
   // "position (s,e) (s,e) ..." for a match, the bare result otherwise.
   std::string Search(const std::string& subject, int start = 0, int range = -1) {
     const int size = static_cast<int>(subject.size());
     if (range < 0) range = size - start;
-    const int result = SearchRegex(*program_, subject.data(), size, start, range, &registers_);
+    const int result = SearchRegex(*program_, subject.data(), size, start, range, &registers());
     return Describe(result);
   }
   std::string Match(const std::string& subject, int position) {
     const int result = MatchRegex(*program_, subject.data(), static_cast<int>(subject.size()),
-                                  position, &registers_);
+                                  position, &registers());
     return Describe(result);
   }
 
@@ -49,14 +42,15 @@ class Compiled {
     out << result;
     if (result >= 0) {
       for (int i = 0; i < program_->registerCount; ++i)
-        out << " (" << registers_.startOffsets[i] << "," << registers_.endOffsets[i] << ")";
+        out << " (" << registers_.get().startOffsets[i] << "," << registers_.get().endOffsets[i]
+            << ")";
     }
     return out.str();
   }
 
-  RegexProgram* program_ = nullptr;
+  RegexProgramOwner program_;
   const char* error_ = nullptr;
-  RegexRegisters registers_;
+  RegexRegistersOwner registers_;
 };
 
 struct MatchCase {
@@ -283,6 +277,15 @@ TEST(MatchRegex, CountersLeftByOneSearchDoNotLeakIntoTheNext) {
   for (const char* subject : {"aa11x", "aa", "", "a1", "A"}) compiled.Search(subject);
   EXPECT_EQ(compiled.Search("abA_"), "0 (0,3)");
   EXPECT_EQ(compiled.Search("abA_"), "0 (0,3)");
+}
+
+TEST(RegexRegistersOwner, StartsEmptyAndKeepsWhatTheMatcherAllocates) {
+  RegexRegistersOwner registers;
+  EXPECT_EQ(registers.get().allocatedCount, 0);
+  Compiled compiled("(a)", 0);
+  ASSERT_EQ(MatchRegex(compiled.program(), "a", 1, 0, &registers.get()), 1);
+  EXPECT_EQ(registers.get().allocatedCount, 10);
+  EXPECT_EQ(registers.get().endOffsets[1], 1);
 }
 
 TEST(FreeRegisters, ReleasesAndClearsSoASecondReleaseIsHarmless) {

@@ -111,6 +111,24 @@ void ReleaseRegexProgram(RegexProgram* program);
 // Frees and clears the seven work arrays.
 void ReleaseWorkArrays(RegexProgram& program);
 
+// The one owner of a RegexProgram: created with the caller's options,
+// released when the owner goes. get() is null when memory could not be had.
+class RegexProgramOwner {
+ public:
+  explicit RegexProgramOwner(std::uint32_t options) : program_(CreateRegexProgram(options)) {}
+  ~RegexProgramOwner() { ReleaseRegexProgram(program_); }
+  RegexProgramOwner(const RegexProgramOwner&) = delete;
+  RegexProgramOwner& operator=(const RegexProgramOwner&) = delete;
+
+  RegexProgram* get() const { return program_; }
+  explicit operator bool() const { return program_ != nullptr; }
+  RegexProgram& operator*() const { return *program_; }
+  RegexProgram* operator->() const { return program_; }
+
+ private:
+  RegexProgram* program_;
+};
+
 // ASCII case folding, installed at plug-in start. Null until installed, and
 // then nothing is folded.
 const std::uint8_t* CaseTable();

@@ -28,6 +28,14 @@ TEST(RegexProgram, CreationGivesTheSmallBuffersAndTheOptions) {
   ReleaseRegexProgram(nullptr);
 }
 
+TEST(RegexProgram, OwnerHoldsACreatedProgram) {
+  const RegexProgramOwner owner(9);
+  ASSERT_TRUE(owner);
+  EXPECT_EQ(owner.get(), &*owner);
+  EXPECT_EQ(owner->options, 9u);
+  EXPECT_EQ(owner->codeCapacity, InitialCodeCapacity);
+}
+
 TEST(RegexProgram, ReleaseWorkArraysClearsEveryArray) {
   RegexProgram program{};
   std::int32_t** arrays[] = {&program.startSlots,      &program.endSlots,

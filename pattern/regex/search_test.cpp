@@ -13,14 +13,10 @@ namespace {
 
 class Program {
  public:
-  Program(const std::string& pattern, std::uint32_t options) {
+  Program(const std::string& pattern, std::uint32_t options) : program_(options) {
     InstallCaseTable();
-    program_ = CreateRegexProgram(options);
     error_ = CompileRegex(pattern.data(), pattern.size(), *program_);
   }
-  ~Program() { ReleaseRegexProgram(program_); }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
 
   bool ok() const { return error_ == nullptr; }
   RegexProgram& get() { return *program_; }
@@ -33,7 +29,7 @@ class Program {
   }
 
  private:
-  RegexProgram* program_ = nullptr;
+  RegexProgramOwner program_;
   const char* error_ = nullptr;
 };
 

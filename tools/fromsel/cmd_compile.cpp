@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <memory>
 #include <ostream>
 #include <string>
 
@@ -10,10 +9,6 @@
 namespace fromsel::cli {
 
 namespace {
-
-struct ProgramDeleter {
-  void operator()(regex::RegexProgram* program) const { regex::ReleaseRegexProgram(program); }
-};
 
 std::string OffsetOrNone(const regex::RegexProgram& program, const std::uint8_t* at) {
   return at == nullptr ? "none" : std::to_string(at - program.code);
@@ -38,9 +33,8 @@ int RunCompile(Arguments& args, Output& io) {
 
   // The plug-in installs the case table at start; so does every command.
   regex::InstallCaseTable();
-  std::unique_ptr<regex::RegexProgram, ProgramDeleter> program(
-      regex::CreateRegexProgram(static_cast<std::uint32_t>(options)));
-  if (program == nullptr) {
+  const regex::RegexProgramOwner program(static_cast<std::uint32_t>(options));
+  if (!program) {
     io.out << "error: memory exhausted\n";
     return ExitNo;
   }

@@ -16,12 +16,6 @@ namespace {
 // Exit code of a regular-expression rule that does not compile.
 constexpr int ExitCompileError = 3;
 
-class RegistersOwner {
- public:
-  ~RegistersOwner() { regex::FreeRegisters(registers); }
-  regex::RegexRegisters registers;
-};
-
 // The text the sender address is built from: as BuildSenderAddress chooses it.
 std::string SenderBaseText(const AddressRule& rule, const std::string& address,
                            const regex::RegexRegisters& registers) {
@@ -43,8 +37,8 @@ int RunRule(Arguments& args, Output& io) {
   if (hasTemplate) rule.address = args.Bytes(templateText);
 
   regex::InstallCaseTable();
-  RegistersOwner owner;
-  const bool matched = RuleMatches(rule, address, owner.registers);
+  regex::RegexRegistersOwner registers;
+  const bool matched = RuleMatches(rule, address, registers.get());
   if (rule.regex && rule.compiledRule && !rule.compiledRule->errorText.empty()) {
     io.out << "error: " << rule.compiledRule->errorText << "\n";
     return ExitCompileError;
@@ -54,7 +48,7 @@ int RunRule(Arguments& args, Output& io) {
     return ExitNo;
   }
   io.out << "match\n";
-  if (hasTemplate) io.out << "address: " << SenderBaseText(rule, address, owner.registers) << "\n";
+  if (hasTemplate) io.out << "address: " << SenderBaseText(rule, address, registers.get()) << "\n";
   return ExitYes;
 }
 

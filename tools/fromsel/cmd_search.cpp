@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstdio>
 #include <istream>
-#include <memory>
 #include <ostream>
 #include <string>
 
@@ -14,11 +13,6 @@
 namespace fromsel::cli {
 
 namespace {
-
-struct ProgramRelease {
-  void operator()(regex::RegexProgram* program) const { regex::ReleaseRegexProgram(program); }
-};
-using ProgramPtr = std::unique_ptr<regex::RegexProgram, ProgramRelease>;
 
 struct SearchRequest {
   std::string pattern;
@@ -35,16 +29,10 @@ struct SearchOutcome {
   std::vector<std::pair<int, int>> registers;
 };
 
-class RegistersOwner {
- public:
-  ~RegistersOwner() { regex::FreeRegisters(registers); }
-  regex::RegexRegisters registers;
-};
-
 SearchOutcome RunSearchRequest(const SearchRequest& request) {
   regex::InstallCaseTable();
   SearchOutcome outcome;
-  ProgramPtr program(regex::CreateRegexProgram(static_cast<std::uint32_t>(request.options)));
+  const regex::RegexProgramOwner program(static_cast<std::uint32_t>(request.options));
   if (!program) {
     outcome.error = "memory exhausted";
     return outcome;
@@ -56,14 +44,14 @@ SearchOutcome RunSearchRequest(const SearchRequest& request) {
   }
   const int size = static_cast<int>(request.subject.size());
   const std::int64_t range = request.hasRange ? request.range : size - request.start;
-  RegistersOwner owner;
+  regex::RegexRegistersOwner registers;
   outcome.result = regex::SearchRegex(*program, request.subject.data(), size,
                                       static_cast<int>(request.start), static_cast<int>(range),
-                                      &owner.registers);
+                                      &registers.get());
   if (outcome.result >= 0) {
     for (int i = 0; i < program->registerCount; ++i)
-      outcome.registers.emplace_back(owner.registers.startOffsets[i],
-                                     owner.registers.endOffsets[i]);
+      outcome.registers.emplace_back(registers.get().startOffsets[i],
+                                     registers.get().endOffsets[i]);
   }
   return outcome;
 }

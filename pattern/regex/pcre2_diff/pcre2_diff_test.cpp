@@ -202,16 +202,9 @@ struct Outcome {
 
 class OurEngine {
  public:
-  OurEngine(const std::string& pattern, std::uint32_t options) {
-    program_ = CreateRegexProgram(options);
+  OurEngine(const std::string& pattern, std::uint32_t options) : program_(options) {
     if (const char* error = CompileRegex(pattern.data(), pattern.size(), *program_)) error_ = error;
   }
-  ~OurEngine() {
-    FreeRegisters(registers_);
-    ReleaseRegexProgram(program_);
-  }
-  OurEngine(const OurEngine&) = delete;
-  OurEngine& operator=(const OurEngine&) = delete;
 
   Outcome Search(const std::string& subject) {
     Outcome outcome;
@@ -220,19 +213,20 @@ class OurEngine {
       return outcome;
     }
     const int size = static_cast<int>(subject.size());
-    outcome.position = SearchRegex(*program_, subject.data(), size, 0, size, &registers_);
+    RegexRegisters& registers = registers_.get();
+    outcome.position = SearchRegex(*program_, subject.data(), size, 0, size, &registers);
     outcome.gaveUp = outcome.position == -2;
     if (outcome.position >= 0) {
       for (int i = 0; i < program_->registerCount; ++i)
-        outcome.groups.emplace_back(registers_.startOffsets[i], registers_.endOffsets[i]);
+        outcome.groups.emplace_back(registers.startOffsets[i], registers.endOffsets[i]);
     }
     return outcome;
   }
 
  private:
-  RegexProgram* program_ = nullptr;
+  RegexProgramOwner program_;
   std::string error_;
-  RegexRegisters registers_;
+  RegexRegistersOwner registers_;
 };
 
 class PcreEngine {
@@ -362,8 +356,9 @@ TEST(Pcre2Differential, RuleFormAgrees) {
     PcreEngine theirs("\\A(?:" + Render(marked, true) + ")\\z", true, false);
     for (int s = 0; s < kSubjectsPerPattern; ++s) {
       const std::string subject = generator.Subject();
-      RegexRegisters registers;
-      const bool ours = RuleMatches(rule, subject, registers);
+      RegexRegistersOwner owner;
+      const RegexRegisters& registers = owner.get();
+      const bool ours = RuleMatches(rule, subject, owner.get());
       Outcome mine;
       if (rule.compiledRule && !rule.compiledRule->errorText.empty()) mine.error = "error";
       if (ours) {
@@ -371,7 +366,6 @@ TEST(Pcre2Differential, RuleFormAgrees) {
         for (int i = 0; i < registers.registerCount; ++i)
           mine.groups.emplace_back(registers.startOffsets[i], registers.endOffsets[i]);
       }
-      FreeRegisters(registers);
       const Outcome expected = theirs.Search(subject);
       if (expected.gaveUp) continue;
       ++compared;
