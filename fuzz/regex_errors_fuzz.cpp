@@ -116,14 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Something was refused and the compilation still succeeded: the whole
     // search must cope with what is missing (a skip table, say).
     const int found = SearchRegex(program, subject.data(), length, 0, length, &registers.get());
-    FUZZ_CHECK(found >= -2 && found <= length);
+    FUZZ_CHECK(found >= MatchStopped && found <= length);
   } else {
     // One attempt on a small budget: the program runs, and exponential
     // patterns (plenty here) do not slow the fuzzing down.
     MatchBudget budget;
     budget.instructionsLeft = kMatchBudget;
     const int matched = MatchRegex(program, subject.data(), length, 0, &registers.get(), &budget);
-    FUZZ_CHECK(matched >= -2 && matched <= length);
+    FUZZ_CHECK(matched >= MatchStopped && matched <= length);
   }
   return 0;
 }

@@ -42,20 +42,20 @@ void CheckRegisters(const RegexRegisters& registers, int found, int size) {
   }
 }
 
-// First position in start..start+range at which MatchRegex succeeds, or -1;
-// -2 when an attempt had to stop. One budget covers the walk, as one covers
+// First position in start..start+range at which MatchRegex succeeds, or
+// NoMatch; MatchStopped when an attempt had to stop. One budget covers the walk, as one covers
 // a search.
 int WalkPositions(RegexProgram& program, const std::string& subject, int start, int range) {
   const int size = static_cast<int>(subject.size());
   MatchBudget budget;
-  if (start < 0 || start > size) return -1;
+  if (start < 0 || start > size) return NoMatch;
   const int last = range > size - start ? size : start + range;
   for (int position = start; position <= last; ++position) {
     const int length = MatchRegex(program, subject.data(), size, position, nullptr, &budget);
     if (length >= 0) return position;
-    if (length == -2) return -2;
+    if (length == MatchStopped) return MatchStopped;
   }
-  return -1;
+  return NoMatch;
 }
 
 }  // namespace
@@ -90,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   RegexRegistersOwner first;
   const int found = SearchRegex(program, subject.data(), length, start, searchRange, &first.get());
-  FUZZ_CHECK(found >= -2);
+  FUZZ_CHECK(found >= MatchStopped);
   if (start < 0 || start > length) {
-    FUZZ_CHECK(found == -1);
+    FUZZ_CHECK(found == NoMatch);
     return 0;
   }
   FUZZ_CHECK(program.fastmapValid == 1);
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   RegexRegistersOwner second;
   const int again = SearchRegex(program, subject.data(), length, start, searchRange, &second.get());
-  if (found != -2 && again != -2) {
+  if (found != MatchStopped && again != MatchStopped) {
     FUZZ_CHECK(again == found);
     if (found >= 0) FUZZ_CHECK(second.get().endOffsets[0] == first.get().endOffsets[0]);
   }
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // walk that begins an attempt at every position would let \G hold at each.
   if (program.codeLength > 0 && program.code[0] == AtSearchStart) return 0;
   const int walked = WalkPositions(program, subject, start, searchRange);
-  if (found != -2 && walked != -2 && walked != found) {
+  if (found != MatchStopped && walked != MatchStopped && walked != found) {
     std::fprintf(stderr, "search gave %d, position walk %d (start %d, range %d, options 0x%x)\n",
                  found, walked, start, searchRange, program.options);
     FUZZ_CHECK(walked == found);

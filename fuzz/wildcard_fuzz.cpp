@@ -42,14 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* subject = subjectText.c_str();
 
   for (int options = 0; options < kOptionCombinations; ++options) {
-    const int result = WildcardMatch(pattern, subject, options);
-    FUZZ_CHECK(result == 0 || result == 1);
+    const WildcardResult result = WildcardMatch(pattern, subject, options);
+    FUZZ_CHECK(result == WildcardResult::Match || result == WildcardResult::NoMatch);
     FUZZ_CHECK(WildcardMatchGeneral(pattern, subject, options) == result);
     if (!HasWildcardSyntax(pattern) && !(options & WildcardCaseFold))
-      FUZZ_CHECK((result == 0) == (std::strcmp(pattern, subject) == 0));
+      FUZZ_CHECK((result == WildcardResult::Match) == (std::strcmp(pattern, subject) == 0));
   }
   FUZZ_CHECK(WildcardMatches(pattern, subject) ==
-             (WildcardMatch(pattern, subject, WildcardCaseFold | WildcardLeadingPeriod) == 0));
+             (WildcardMatch(pattern, subject, WildcardCaseFold | WildcardLeadingPeriod) ==
+              WildcardResult::Match));
 
   // Rule matching's shortcut, on the text the matcher sees (addresses never
   // hold NUL; the form refuses a pattern that does).
@@ -74,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& entry : expanded) {
     FUZZ_CHECK(entry.size() <= patternText.size());
     // Rule matching runs every entry; each must be a matchable pattern.
-    const int result = WildcardMatch(entry.c_str(), subject, WildcardCaseFold | WildcardLeadingPeriod);
-    FUZZ_CHECK(result == 0 || result == 1);
+    const WildcardResult result =
+        WildcardMatch(entry.c_str(), subject, WildcardCaseFold | WildcardLeadingPeriod);
+    FUZZ_CHECK(result == WildcardResult::Match || result == WildcardResult::NoMatch);
   }
   return 0;
 }

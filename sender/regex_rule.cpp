@@ -31,7 +31,7 @@ bool RegexRuleMatches(AddressRule& rule, const std::string& address, RegexRegist
   if (!compiled.errorText.empty() || !compiled.program) return false;
   if (address.size() > static_cast<std::size_t>(INT_MAX)) return false;
   const int size = static_cast<int>(address.size());
-  // -1 and -2 (the search had to stop) both count as no match.
+  // NoMatch and MatchStopped both count as no match.
   return regex::SearchRegex(*compiled.program, address.data(), size, 0, size, &registers) >= 0;
 }
 

@@ -103,7 +103,7 @@ bool FastmapWalk::Seen() {
 
 bool FastmapWalk::PushBranch(int target) {
   if (target < 0 || target >= length_) {
-    program_.canMatchEmpty = 1;
+    program_.canMatchEmpty = EmptyMatch::Possible;
     return true;
   }
   if (pending_.Push(target)) return true;
@@ -153,7 +153,8 @@ PathEnd FastmapWalk::Step() {
     }
     case AtLineEnd:
       Mark('\n', true);
-      if (!(options_ & SingleLine) && program_.canMatchEmpty == 0) program_.canMatchEmpty = 2;
+      if (!(options_ & SingleLine) && program_.canMatchEmpty == EmptyMatch::Never)
+        program_.canMatchEmpty = EmptyMatch::OnlyBeforeFastmapByte;
       return PathEnd::EndPath;
     // Code 0 is a PushMarker the matcher has rewritten, a no-op: walking on
     // keeps a fastmap computed after a match as complete as one before.
@@ -203,10 +204,10 @@ PathEnd FastmapWalk::Step() {
     case Dot:
     case DotRepeat:
       MarkAnyByte();
-      if (program_.canMatchEmpty != 0) return PathEnd::EndWalk;
+      if (program_.canMatchEmpty != EmptyMatch::Never) return PathEnd::EndWalk;
       return op == DotRepeat ? next(1) : PathEnd::EndPath;
     case BackReference:
-      program_.canMatchEmpty = 1;
+      program_.canMatchEmpty = EmptyMatch::Possible;
       Mark('\n', false);
       MarkAnyByte();
       return PathEnd::EndWalk;
@@ -253,7 +254,7 @@ bool FastmapWalk::Run() {
   for (;;) {
     PathEnd end;
     if (pc_ >= length_) {
-      program_.canMatchEmpty = 1;
+      program_.canMatchEmpty = EmptyMatch::Possible;
       end = PathEnd::EndWalk;
     } else if (Seen()) {
       end = PathEnd::EndPath;
@@ -285,18 +286,18 @@ void CompileFastmap(RegexProgram& program) {
   if (!program.fastmap) return;
   std::memset(program.fastmap, 0, 256);
   program.fastmapValid = 1;
-  program.canMatchEmpty = 0;
+  program.canMatchEmpty = EmptyMatch::Never;
   if (!program.code || program.codeLength <= 0) {
     // Empty code matches the empty string everywhere; with the flag left at
     // 0 the search would skip every byte and report the end of the range.
-    program.canMatchEmpty = 1;
+    program.canMatchEmpty = EmptyMatch::Possible;
     return;
   }
   FastmapWalk walk(program);
   if (!walk.Run()) {
     // Without a complete walk no position may be skipped.
     std::memset(program.fastmap, 1, 256);
-    program.canMatchEmpty = 1;
+    program.canMatchEmpty = EmptyMatch::Possible;
   }
   FoldMarksForSearch(program);
 }

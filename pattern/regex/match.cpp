@@ -144,7 +144,7 @@ class Matcher {
         caseTable_(CaseTable()),
         wordTable_(WordTable()) {}
 
-  // Length of the match, -1, or -2.
+  // The subject offset where the match ends, NoMatch or MatchStopped.
   int Run();
 
  private:
@@ -213,7 +213,7 @@ class Matcher {
   std::uint32_t options_ = 0;
   std::int64_t pointTop_ = 0;  // stack size just above the top point
   Word logCount_ = 0;          // counter changes logged above the top point
-  bool stopped_ = false;       // the match had to stop: -2
+  bool stopped_ = false;       // the match had to stop: MatchStopped
   int enteredRepeat_ = -1;     // see Step()
 };
 
@@ -850,14 +850,14 @@ int Matcher::Run() {
   pc_ = 0;
   options_ = program_.options;
   while (pc_ < codeLength_) {
-    if (--budget_.instructionsLeft < 0) return -2;
+    if (--budget_.instructionsLeft < 0) return MatchStopped;
     switch (Step()) {
       case Outcome::Continue:
         break;
       case Outcome::Stop:
-        return -2;
+        return MatchStopped;
       case Outcome::Fail:
-        if (!Backtrack()) return stopped_ ? -2 : -1;
+        if (!Backtrack()) return stopped_ ? MatchStopped : NoMatch;
         break;
     }
   }
@@ -909,17 +909,17 @@ int MatchRegex(RegexProgram& program, const char* subject, int size, int positio
                RegexRegisters* registers, MatchBudget* budget) {
   MatchBudget ownBudget;
   MatchBudget& used = budget ? *budget : ownBudget;
-  if (registers && !PrepareRegisters(*registers, program.registerCount)) return -2;
+  if (registers && !PrepareRegisters(*registers, program.registerCount)) return MatchStopped;
   if (!program.code || program.registerCount < 1 || !program.startSlots ||
       !program.endSlots || !program.groupStates || size < 0 || position < 0 ||
       position > size)
-    return -1;
+    return NoMatch;
 
   Word inlineWords[kInlineStackWords];
   const std::int64_t room =
       static_cast<std::int64_t>(kInitialPoints) * (3 * program.registerCount + 4);
   BacktrackStack stack(inlineWords, kInlineStackWords);
-  if (room > kInlineStackWords && !stack.StartOnHeap(room)) return -2;
+  if (room > kInlineStackWords && !stack.StartOnHeap(room)) return MatchStopped;
 
   Matcher matcher(program, reinterpret_cast<const std::uint8_t*>(subject), size, position,
                   stack, used);

@@ -7,6 +7,10 @@
 
 namespace fromsel::regex {
 
+// What MatchRegex and SearchRegex return instead of a length or a position.
+inline constexpr int NoMatch = -1;       // the program does not match
+inline constexpr int MatchStopped = -2;  // a budget or memory ran out first
+
 struct RegexRegisters {
   int allocatedCount = 0;
   int registerCount = 0;
@@ -44,8 +48,9 @@ struct MatchBudget {
   std::int64_t instructionsLeft = MatchInstructionBudget;
 };
 
-// Length of the match at `position`, -1 when there is none, -2 when the
-// match had to stop (deep look-ahead stack, budget or memory exhausted).
+// Length of the match at `position`, NoMatch when there is none,
+// MatchStopped when the match had to stop (deep look-ahead stack, budget or
+// memory exhausted).
 int MatchRegex(RegexProgram& program, const char* subject, int size, int position,
                RegexRegisters* registers, MatchBudget* budget = nullptr);
 

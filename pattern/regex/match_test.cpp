@@ -224,7 +224,7 @@ TEST(MatchRegex, BudgetIsSharedByTheCallsOfOneSearch) {
   MatchBudget budget;
   budget.instructionsLeft = 50;
   const std::string as(30, 'a');
-  EXPECT_EQ(MatchRegex(compiled.program(), as.data(), 30, 0, nullptr, &budget), -2);
+  EXPECT_EQ(MatchRegex(compiled.program(), as.data(), 30, 0, nullptr, &budget), MatchStopped);
   EXPECT_LT(budget.instructionsLeft, 0);
 }
 
@@ -247,7 +247,7 @@ TEST(MatchRegex, SubjectIsACountedBuffer) {
   Compiled compiled("ab\\z", 0);
   const char bytes[] = {'a', 'b', 'c'};  // no NUL anywhere
   EXPECT_EQ(MatchRegex(compiled.program(), bytes, 2, 0, &compiled.registers()), 2);
-  EXPECT_EQ(MatchRegex(compiled.program(), bytes, 3, 0, &compiled.registers()), -1);
+  EXPECT_EQ(MatchRegex(compiled.program(), bytes, 3, 0, &compiled.registers()), NoMatch);
   Compiled withNul("a\\x00b", 0);
   const std::string subject("a\0b", 3);
   EXPECT_EQ(withNul.Search(subject), "0 (0,3)");

@@ -23,6 +23,15 @@ enum RegexOption : std::uint32_t {
   NoSkipSearch = 0x100,
 };
 
+// Whether a program can match the empty string: worked out by
+// CompileFastmap together with the fastmap.
+enum class EmptyMatch : std::uint8_t {
+  Never = 0,
+  Possible = 1,
+  // Possible, but only at the end of the range or before a byte in the fastmap.
+  OnlyBeforeFastmapByte = 2,
+};
+
 enum Opcode : std::uint8_t {
   NoOperation = 0,              // made by the matcher's rewrite of PushMarker
   LiteralRun = 1,               // len u8, len bytes (0xFF escapes the next byte)
@@ -90,7 +99,7 @@ struct RegexProgram {
   std::uint32_t options = 0;
   std::int32_t registerCount = 0;
   std::uint8_t fastmapValid = 0;
-  std::uint8_t canMatchEmpty = 0;
+  EmptyMatch canMatchEmpty = EmptyMatch::Never;
   // The matcher's per-register work arrays, registerCount entries each.
   std::int32_t* startSlots = nullptr;
   std::int32_t* endSlots = nullptr;

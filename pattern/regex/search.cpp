@@ -12,6 +12,9 @@ namespace {
 // The search works in 64 bits so that start + range never overflows.
 using Offset = std::int64_t;
 
+// What the literal finders return when the literal is not in the window.
+constexpr Offset kNotFound = -1;
+
 class SearchBytes {
  public:
   SearchBytes(const RegexProgram& program, const char* subject, int size)
@@ -48,7 +51,7 @@ Offset SkipFor(const RegexProgram& program, const SearchBytes& bytes, std::uint8
   return skip > 0 ? skip : 1;
 }
 
-// Offset of the required literal within subject[lo, size), or -1.
+// Offset of the required literal within subject[lo, size), or kNotFound.
 Offset FindBySkipTable(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
   const std::uint8_t* literal = program.requiredLiteral + 1;
   const Offset length = program.requiredLiteral[0];
@@ -62,7 +65,7 @@ Offset FindBySkipTable(const RegexProgram& program, const SearchBytes& bytes, Of
     if (j < 0) return candidateEnd - length + 1;
     candidateEnd += SkipFor(program, bytes, bytes.Raw(lo + candidateEnd));
   }
-  return -1;
+  return kNotFound;
 }
 
 // Whether the literal (escape pairs read as their byte) occurs at subject[at].
@@ -85,7 +88,7 @@ Offset FindByScan(const RegexProgram& program, const SearchBytes& bytes, Offset 
     const bool hit = escaped ? bytes.Raw(at) == first : bytes.Mapped(at) == bytes.Map(first);
     if (hit && LiteralAt(literal, length, bytes, at)) return at - lo;
   }
-  return -1;
+  return kNotFound;
 }
 
 // Windows at least this long are searched with memchr for one byte of the
@@ -101,17 +104,17 @@ int Rarity(std::uint8_t c) {
   return 2;
 }
 
-// Index in the literal of the byte memchr looks for, or -1 when there is
+// Index in the literal of the byte memchr looks for, or kNotFound when there is
 // none to use (an escape pair, or every byte has another case). The byte
 // must be the only one the search's mapping takes to its value, so that
 // memchr for it finds every candidate.
 Offset MemchrByteIndex(const std::uint8_t* literal, Offset length, const SearchBytes& bytes) {
   for (Offset i = 0; i < length; ++i) {
-    if (literal[i] == LiteralEscape) return -1;
+    if (literal[i] == LiteralEscape) return kNotFound;
   }
   int bytesMappedTo[256] = {};
   for (int b = 0; b < 256; ++b) ++bytesMappedTo[bytes.Map(static_cast<std::uint8_t>(b))];
-  Offset best = -1;
+  Offset best = kNotFound;
   for (int rarity = 2; rarity >= 0 && best < 0; --rarity) {
     for (Offset i = 0; i < length && best < 0; ++i) {
       if (Rarity(literal[i]) == rarity && bytesMappedTo[bytes.Map(literal[i])] == 1) best = i;
@@ -128,15 +131,17 @@ Offset FindByMemchr(const RegexProgram& program, const SearchBytes& bytes, Offse
   const std::uint8_t wanted = literal[index];
   for (Offset from = lo + index; from < bytes.size();) {
     const void* hit = std::memchr(bytes.data() + from, wanted, static_cast<std::size_t>(bytes.size() - from));
-    if (!hit) return -1;
+    if (!hit) return kNotFound;
     const Offset found = static_cast<const std::uint8_t*>(hit) - bytes.data();
     if (LiteralAt(literal, length, bytes, found - index)) return found - index - lo;
     from = found + 1;
   }
-  return -1;
+  return kNotFound;
 }
 
-Offset FindRequiredLiteral(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+// Offset of the program's required literal within subject[lo, size), or
+// kNotFound, by whichever finder suits the window and the literal.
+Offset FindLiteralInSubject(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
   const Offset length = program.requiredLiteral[0];
   if (length > 0 && bytes.size() - lo >= kMemchrWindow) {
     const Offset index = MemchrByteIndex(program.requiredLiteral + 1, length, bytes);
@@ -188,9 +193,9 @@ int SearchBackwards(RegexProgram& program, const char* subject, int size, Offset
   for (Offset at = start; at >= last; --at) {
     const int result = Attempt(program, subject, size, at, registers, budget);
     if (result >= 0) return static_cast<int>(at);
-    if (result == -2) return -2;
+    if (result == MatchStopped) return MatchStopped;
   }
-  return -1;
+  return NoMatch;
 }
 
 }  // namespace
@@ -200,7 +205,7 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
   MatchBudget budget;
   Offset start = startArg;
   Offset range = rangeArg;
-  if (start < 0 || start > size || !program.code) return -1;
+  if (start < 0 || start > size || !program.code) return NoMatch;
   if (program.fastmap && !program.fastmapValid) CompileFastmap(program);
   if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
 
@@ -246,45 +251,48 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
   }
   // Only position 0 can match a program tied to the text start.
   if (textStart && range > 0) {
-    if (start > 0) return -1;
+    if (start > 0) return NoMatch;
     // Every match holds the required literal: a subject without it is
     // refused by one scan instead of a backtracking attempt.
-    if (program.requiredLiteral && FindRequiredLiteral(program, bytes, 0) < 0) return -1;
+    if (program.requiredLiteral && FindLiteralInSubject(program, bytes, 0) == kNotFound)
+      return NoMatch;
     const int result = Attempt(program, subject, size, 0, registers, budget);
     return result >= 0 ? 0 : result;
   }
 
   if (program.requiredLiteral) {
     const Offset lo = start;  // range >= 0 here
-    const Offset found = FindRequiredLiteral(program, bytes, lo);
-    if (found < 0) return -1;
+    const Offset found = FindLiteralInSubject(program, bytes, lo);
+    if (found == kNotFound) return NoMatch;
     if (range > 0 && (program.options & StartsWithLiteral)) {
       start += found;
       range -= found;
-      if (range < 0) return -1;
+      if (range < 0) return NoMatch;
     }
   }
 
   const std::uint8_t* fastmap = program.fastmap;
   for (;;) {
-    if (fastmap && start < size && program.canMatchEmpty != 1 && !(anchored && start == 0)) {
+    if (fastmap && start < size && program.canMatchEmpty != EmptyMatch::Possible &&
+        !(anchored && start == 0)) {
       if (range > 0) {
         while (range > 0 && start < size && !fastmap[bytes.Mapped(start)]) {
           ++start;
           --range;
         }
       } else if (!fastmap[bytes.Mapped(start)]) {
-        return -1;
+        return NoMatch;
       }
     }
-    if (start > size) return -1;
+    if (start > size) return NoMatch;
     // The end of a non-empty subject is no line start, but a leading .* may
     // match there.
-    if ((lineAnchored || program.canMatchEmpty == 0) && range > 0 && size > 0 && start == size)
-      return -1;
+    if ((lineAnchored || program.canMatchEmpty == EmptyMatch::Never) && range > 0 && size > 0 &&
+        start == size)
+      return NoMatch;
     const int result = Attempt(program, subject, size, start, registers, budget);
     if (result >= 0) return static_cast<int>(start);
-    if (result == -2) return -2;
+    if (result == MatchStopped) return MatchStopped;
     if (range > 0) {
       if (anchored && start < size && !(start > 0 && bytes.Raw(start - 1) == '\n')) {
         while (range > 0 && start < size && bytes.Raw(start) != '\n') {
@@ -298,7 +306,7 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int startA
         }
       }
     }
-    if (range == 0) return -1;
+    if (range == 0) return NoMatch;
     ++start;
     --range;
   }

@@ -6,8 +6,8 @@
 
 namespace fromsel::regex {
 
-// Start offset of the first match in start..start+range, -1 when none,
-// -2 when a match attempt had to stop. Registers may be null.
+// Start offset of the first match in start..start+range, NoMatch when none,
+// MatchStopped when a match attempt had to stop. Registers may be null.
 int SearchRegex(RegexProgram& program, const char* subject, int size, int start, int range,
                 RegexRegisters* registers);
 

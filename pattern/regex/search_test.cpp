@@ -125,7 +125,7 @@ TEST(CompileFastmap, MarksTheBytesThatCanBeginAMatch) {
   Program program("[b-c]x|d", 0);
   CompileFastmap(program.get());
   EXPECT_EQ(program.get().fastmapValid, 1);
-  EXPECT_EQ(program.get().canMatchEmpty, 0);
+  EXPECT_EQ(program.get().canMatchEmpty, EmptyMatch::Never);
   std::string marked;
   for (int c = 0; c < 256; ++c)
     if (program.get().fastmap[c]) marked += static_cast<char>(c);
@@ -136,11 +136,14 @@ TEST(CompileFastmap, CanMatchEmptyFlags) {
   struct Case {
     const char* pattern;
     std::uint32_t options;
-    int expected;
+    EmptyMatch expected;
   };
-  for (const Case& c : {Case{"a", 0, 0}, Case{"a*", 0, 1}, Case{"a?b", 0, 0},
-                        Case{"$", 0, 2}, Case{"$", SingleLine, 1}, Case{"", 0, 1},
-                        Case{"(a)\\1", 0, 0}, Case{"\\1", 0, 1}}) {
+  constexpr EmptyMatch never = EmptyMatch::Never;
+  constexpr EmptyMatch possible = EmptyMatch::Possible;
+  for (const Case& c : {Case{"a", 0, never}, Case{"a*", 0, possible}, Case{"a?b", 0, never},
+                        Case{"$", 0, EmptyMatch::OnlyBeforeFastmapByte},
+                        Case{"$", SingleLine, possible}, Case{"", 0, possible},
+                        Case{"(a)\\1", 0, never}, Case{"\\1", 0, possible}}) {
     Program program(c.pattern, c.options);
     CompileFastmap(program.get());
     EXPECT_EQ(program.get().canMatchEmpty, c.expected) << c.pattern;
@@ -169,7 +172,7 @@ TEST(CompileFastmap, TerminatesOnDeeplyNestedAndLoopingCode) {
   CompileFastmap(program.get());
   EXPECT_TRUE(program.get().fastmap['a']);
   EXPECT_TRUE(program.get().fastmap['z']);
-  EXPECT_EQ(program.get().canMatchEmpty, 1);
+  EXPECT_EQ(program.get().canMatchEmpty, EmptyMatch::Possible);
 }
 
 TEST(CompileFastmap, SameMapBeforeAndAfterTheMatcherRewritesTheCode) {
@@ -188,9 +191,9 @@ TEST(CompileFastmap, SameMapBeforeAndAfterTheMatcherRewritesTheCode) {
 
 TEST(SearchRegex, RuleShapedProgramIsTriedOnceAtZero) {
   Program program("^(?:(a+)+b)$", IgnoreCase | SingleLine);
-  EXPECT_EQ(program.Search(std::string(30, 'a')), -2);
+  EXPECT_EQ(program.Search(std::string(30, 'a')), MatchStopped);
   EXPECT_EQ(program.Search("aab"), 0);
-  EXPECT_EQ(program.Search("xaab"), -1);
+  EXPECT_EQ(program.Search("xaab"), NoMatch);
 }
 
 
@@ -227,7 +230,8 @@ TEST(SearchRegex, RequiredLiteralInLongSubjects) {
       return (options & IgnoreCase) != 0 ? fold[x] == fold[y] : x == y;
     };
     const auto found = std::search(subject.begin() + start, subject.end(), literal.begin(), literal.end(), same);
-    const int expected = found == subject.end() ? -1 : static_cast<int>(found - subject.begin());
+    const int expected =
+        found == subject.end() ? NoMatch : static_cast<int>(found - subject.begin());
     ASSERT_EQ(program.Search(subject, start, static_cast<int>(subject.size()) - start), expected)
         << "/" << pattern << "/ options " << options << " in " << subject.size() << " bytes";
   }

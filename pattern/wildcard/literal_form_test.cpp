@@ -84,7 +84,7 @@ TEST(LiteralForm, AgreesWithTheGeneralMatcher) {
     const LiteralForm form = FindLiteralForm(pattern);
     const bool expected =
         WildcardMatchGeneral(pattern.c_str(), subject.c_str(),
-                             WildcardLeadingPeriod | WildcardCaseFold) == 0;
+                             WildcardLeadingPeriod | WildcardCaseFold) == WildcardResult::Match;
     matches += expected;
     if (form.shape != LiteralShape::Other) {
       ASSERT_EQ(LiteralFormMatches(form, subject), expected)

@@ -38,8 +38,8 @@ inline const Byte* FoldFor(int options) {
   return (options & WildcardCaseFold) ? RuleFoldTable() : kIdentity.map;
 }
 
-constexpr int kMatch = 0;
-constexpr int kNoMatch = 1;
+constexpr WildcardResult kMatch = WildcardResult::Match;
+constexpr WildcardResult kNoMatch = WildcardResult::NoMatch;
 
 enum class Item { Accepted, Rejected, Malformed };
 
@@ -152,7 +152,7 @@ const Byte* NextCandidate(const Byte* p, const Byte* s, const Options& o) {
 // a subset of the starting places already tried, since runs and items never
 // cross a '/' under WildcardPathName either. Time is therefore at most
 // pattern length times subject length, with no recursion.
-int Match(const Byte* pattern, const Byte* subject, int options) {
+WildcardResult Match(const Byte* pattern, const Byte* subject, int options) {
   const Options o{FoldFor(options), (options & WildcardNoEscape) != 0,
                   (options & WildcardPathName) != 0};
   bool leadingPeriod = (options & WildcardLeadingPeriod) != 0;
@@ -243,7 +243,7 @@ const unsigned char* RuleFoldTable() {
   return lower.map;
 }
 
-int WildcardMatch(const char* pattern, const char* subject, int options) {
+WildcardResult WildcardMatch(const char* pattern, const char* subject, int options) {
   const Byte* p = reinterpret_cast<const Byte*>(pattern);
   const Byte* s = reinterpret_cast<const Byte*>(subject);
   switch (TryTrailingLiteral(p, s, options)) {
@@ -254,7 +254,7 @@ int WildcardMatch(const char* pattern, const char* subject, int options) {
   return Match(p, s, options);
 }
 
-int WildcardMatchGeneral(const char* pattern, const char* subject, int options) {
+WildcardResult WildcardMatchGeneral(const char* pattern, const char* subject, int options) {
   return Match(reinterpret_cast<const Byte*>(pattern), reinterpret_cast<const Byte*>(subject),
                options);
 }

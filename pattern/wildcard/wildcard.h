@@ -12,14 +12,18 @@ enum WildcardOption : int {
   WildcardCaseFold = 8,
 };
 
-// 0 when the whole subject matches the whole pattern, 1 otherwise.
-int WildcardMatch(const char* pattern, const char* subject, int options);
+// WildcardMatch's answer, in the classic fnmatch convention: 0 is a match.
+enum class WildcardResult : int { Match = 0, NoMatch = 1 };
+
+// Match when the whole subject matches the whole pattern.
+WildcardResult WildcardMatch(const char* pattern, const char* subject, int options);
 
 // WildcardMatch without the shortcut for patterns ending in a literal;
 // the two always agree (tests compare them).
-int WildcardMatchGeneral(const char* pattern, const char* subject, int options);
+WildcardResult WildcardMatchGeneral(const char* pattern, const char* subject, int options);
 
-// The form rule matching uses: case folding and leading period (12).
+// The form rule matching uses: case folding and leading period (12); true
+// for a match.
 bool WildcardMatches(const std::string& pattern, const std::string& subject);
 
 // Bytes that end a pattern's trailing literal run when read backwards.

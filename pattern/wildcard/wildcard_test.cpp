@@ -15,6 +15,10 @@ namespace {
 
 constexpr int kRule = WildcardLeadingPeriod | WildcardCaseFold;
 constexpr int kPath = WildcardPathName;
+constexpr WildcardResult kMatch = WildcardResult::Match;
+constexpr WildcardResult kNoMatch = WildcardResult::NoMatch;
+
+WildcardResult ResultFor(bool matches) { return matches ? kMatch : kNoMatch; }
 
 struct Case {
   const char* pattern;
@@ -31,9 +35,9 @@ class WildcardCases : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WildcardCases, MatchAsDefined) {
   const Case& c = GetParam();
-  EXPECT_EQ(WildcardMatch(c.pattern, c.subject, c.options), c.matches ? 0 : 1)
+  EXPECT_EQ(WildcardMatch(c.pattern, c.subject, c.options), ResultFor(c.matches))
       << "pattern '" << c.pattern << "' subject '" << c.subject << "' options " << c.options;
-  EXPECT_EQ(WildcardMatchGeneral(c.pattern, c.subject, c.options), c.matches ? 0 : 1);
+  EXPECT_EQ(WildcardMatchGeneral(c.pattern, c.subject, c.options), ResultFor(c.matches));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,8 +104,8 @@ TEST(WildcardMatch, BracketRangesCompareSignedBytes) {
   const std::string high = "[\x80-\xFF]";
   for (int b = 1; b < 256; ++b) {
     const char subject[2] = {static_cast<char>(b), 0};
-    EXPECT_EQ(WildcardMatch(upward.c_str(), subject, 0), 1) << b;
-    EXPECT_EQ(WildcardMatch(high.c_str(), subject, 0), b >= 0x80 ? 0 : 1) << b;
+    EXPECT_EQ(WildcardMatch(upward.c_str(), subject, 0), kNoMatch) << b;
+    EXPECT_EQ(WildcardMatch(high.c_str(), subject, 0), ResultFor(b >= 0x80)) << b;
   }
 }
 
@@ -110,8 +114,8 @@ TEST(WildcardMatch, CaseFoldUsesThePlatformLowerCasing) {
     const unsigned char lower = platform::LowerAnsiChar(static_cast<unsigned char>(b));
     const char pattern[3] = {'\\', static_cast<char>(b), 0};  // escaped: a literal
     const char subject[2] = {static_cast<char>(lower), 0};
-    EXPECT_EQ(WildcardMatch(pattern, subject, WildcardCaseFold), 0) << b;
-    EXPECT_EQ(WildcardMatch(pattern, subject, 0), lower == b ? 0 : 1) << b;
+    EXPECT_EQ(WildcardMatch(pattern, subject, WildcardCaseFold), kMatch) << b;
+    EXPECT_EQ(WildcardMatch(pattern, subject, 0), ResultFor(lower == b)) << b;
   }
 }
 
@@ -119,13 +123,13 @@ TEST(WildcardMatch, ManyStarsFinishOnLongSubjects) {
   const char* manyStars = "*a*a*a*a*a*a*a*a*a*a*b";
   const std::string as(40, 'a');
   for (int options : {0, kRule, kRule | kPath}) {
-    EXPECT_EQ(WildcardMatch(manyStars, as.c_str(), options), 1);
-    EXPECT_EQ(WildcardMatchGeneral(manyStars, as.c_str(), options), 1);
-    EXPECT_EQ(WildcardMatchGeneral(manyStars, (as + "b").c_str(), options), 0);
+    EXPECT_EQ(WildcardMatch(manyStars, as.c_str(), options), kNoMatch);
+    EXPECT_EQ(WildcardMatchGeneral(manyStars, as.c_str(), options), kNoMatch);
+    EXPECT_EQ(WildcardMatchGeneral(manyStars, (as + "b").c_str(), options), kMatch);
   }
   const std::string longSubject(100000, 'a');
-  EXPECT_EQ(WildcardMatch("*a*?*[a]*a*b", longSubject.c_str(), kPath), 1);
-  EXPECT_EQ(WildcardMatch("*a*a*a*a*a*a*a*a*a*a*[b]", longSubject.c_str(), kRule), 1);
+  EXPECT_EQ(WildcardMatch("*a*?*[a]*a*b", longSubject.c_str(), kPath), kNoMatch);
+  EXPECT_EQ(WildcardMatch("*a*a*a*a*a*a*a*a*a*a*[b]", longSubject.c_str(), kRule), kNoMatch);
 }
 
 // ---------------------------------------------------------------------------
@@ -271,13 +275,14 @@ TEST(WildcardMatch, AgreesWithTheRecursiveDefinition) {
       const std::string pattern = RandomText(random, patternBytes, 9);
       const std::string subject = i % 2 ? RandomText(random, subjectBytes, 7)
                                         : SubjectLike(pattern, random, subjectBytes);
-      const int expected = Reference(reinterpret_cast<const Byte*>(pattern.c_str()),
-                                     reinterpret_cast<const Byte*>(subject.c_str()), options);
+      const WildcardResult expected =
+          ResultFor(Reference(reinterpret_cast<const Byte*>(pattern.c_str()),
+                              reinterpret_cast<const Byte*>(subject.c_str()), options) == 0);
       ASSERT_EQ(WildcardMatch(pattern.c_str(), subject.c_str(), options), expected)
           << "pattern '" << pattern << "' subject '" << subject << "' options " << options;
       ASSERT_EQ(WildcardMatchGeneral(pattern.c_str(), subject.c_str(), options), expected)
           << "pattern '" << pattern << "' subject '" << subject << "' options " << options;
-      matches += expected == 0;
+      matches += expected == kMatch;
       ++total;
     }
   }

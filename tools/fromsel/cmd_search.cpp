@@ -25,7 +25,7 @@ struct SearchRequest {
 
 struct SearchOutcome {
   std::string error;  // compile error text; empty when compiled
-  int result = -1;
+  int result = regex::NoMatch;
   std::vector<std::pair<int, int>> registers;
 };
 
@@ -292,7 +292,7 @@ int RunSearch(Arguments& args, Output& io) {
   for (std::size_t i = 0; i < outcome.registers.size(); ++i)
     io.out << i << ": " << outcome.registers[i].first << " " << outcome.registers[i].second << "\n";
   if (outcome.result >= 0) return ExitYes;
-  return outcome.result == -1 ? ExitNo : 2;
+  return outcome.result == regex::NoMatch ? ExitNo : 2;
 }
 
 }  // namespace fromsel::cli

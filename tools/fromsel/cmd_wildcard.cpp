@@ -28,7 +28,8 @@ int RunWildcard(Arguments& args, Output& io) {
   const std::vector<std::string> positionals = args.Positionals(2, 2);
   const std::string pattern = NulFreeBytes(args, positionals[0], "PATTERN");
   const std::string subject = NulFreeBytes(args, positionals[1], "SUBJECT");
-  if (WildcardMatch(pattern.c_str(), subject.c_str(), static_cast<int>(flags)) == 0) {
+  if (WildcardMatch(pattern.c_str(), subject.c_str(), static_cast<int>(flags)) ==
+      WildcardResult::Match) {
     io.out << "match\n";
     return ExitYes;
   }

@@ -215,7 +215,7 @@ class OurEngine {
     const int size = static_cast<int>(subject.size());
     RegexRegisters& registers = registers_.get();
     outcome.position = SearchRegex(*program_, subject.data(), size, 0, size, &registers);
-    outcome.gaveUp = outcome.position == -2;
+    outcome.gaveUp = outcome.position == MatchStopped;
     if (outcome.position >= 0) {
       for (int i = 0; i < program_->registerCount; ++i)
         outcome.groups.emplace_back(registers.startOffsets[i], registers.endOffsets[i]);
