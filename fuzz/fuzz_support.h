@@ -90,9 +90,7 @@ inline void CheckCompiledProgram(const regex::RegexProgram& program) {
   FUZZ_CHECK(program.codeCapacity <= MaxCodeCapacity);
   FUZZ_CHECK(program.registerCount >= 1 && program.registerCount <= MaxRegisterCount);
   FUZZ_CHECK(program.fastmapValid == 0);
-  FUZZ_CHECK(program.startSlots && program.endSlots && program.savedStartSlots &&
-             program.savedEndSlots && program.groupStates && program.bestStartSlots &&
-             program.bestEndSlots);
+  FUZZ_CHECK(program.startSlots && program.endSlots && program.groupStates);
 
   const std::uint8_t* code = program.code;
   const std::uint8_t* end = code + program.codeLength;

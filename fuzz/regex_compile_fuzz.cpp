@@ -41,9 +41,7 @@ void CheckProgram(const RegexProgram& program) {
   Check(program.codeLength >= 0 && program.codeLength < program.codeCapacity, "codeLength");
   Check(program.codeCapacity <= MaxCodeCapacity, "codeCapacity");
   Check(program.registerCount >= 1 && program.registerCount <= MaxRegisterCount, "registerCount");
-  Check(program.startSlots && program.endSlots && program.savedStartSlots &&
-            program.savedEndSlots && program.groupStates && program.bestStartSlots &&
-            program.bestEndSlots,
+  Check(program.startSlots && program.endSlots && program.groupStates,
         "work arrays");
   const std::uint8_t* code = program.code;
   const std::uint8_t* end = code + program.codeLength;

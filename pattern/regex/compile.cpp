@@ -1269,10 +1269,7 @@ bool Compiler::BuildSearchAids() {
   }
   const std::size_t arrayBytes =
       static_cast<std::size_t>(program_.registerCount) * sizeof(std::int32_t);
-  std::int32_t** arrays[] = {&program_.startSlots,      &program_.endSlots,
-                             &program_.savedStartSlots, &program_.savedEndSlots,
-                             &program_.groupStates,     &program_.bestStartSlots,
-                             &program_.bestEndSlots};
+  std::int32_t** arrays[] = {&program_.startSlots, &program_.endSlots, &program_.groupStates};
   for (std::int32_t** array : arrays) {
     void* block = GatedMalloc(arrayBytes);
     if (block == nullptr) return Fail(MemoryExhausted);

@@ -642,9 +642,7 @@ TEST_F(CompileTest, WorkArraysHaveOneEntryPerRegister) {
   ASSERT_TRUE(compiled.ok());
   const RegexProgram& program = compiled.program();
   EXPECT_EQ(program.registerCount, 3);
-  for (std::int32_t* array : {program.startSlots, program.endSlots, program.savedStartSlots,
-                              program.savedEndSlots, program.groupStates, program.bestStartSlots,
-                              program.bestEndSlots}) {
+  for (std::int32_t* array : {program.startSlots, program.endSlots, program.groupStates}) {
     ASSERT_NE(array, nullptr);
     EXPECT_EQ(array[2], 0);
   }
@@ -678,7 +676,7 @@ TEST_F(AllocationFailure, EveryFailingAllocationGivesMemoryExhausted) {
     Compiled compiled(pattern);
     EXPECT_EQ(compiled.error(), "memory exhausted") << "allocation " << fail;
     EXPECT_EQ(compiled.program().startSlots, nullptr);
-    EXPECT_EQ(compiled.program().bestEndSlots, nullptr);
+    EXPECT_EQ(compiled.program().groupStates, nullptr);
     EXPECT_EQ(compiled.program().skipTable, nullptr);
     EXPECT_EQ(compiled.program().requiredLiteral, nullptr);
     EXPECT_EQ(compiled.program().options, 0u);

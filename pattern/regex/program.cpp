@@ -58,15 +58,18 @@ int FixedLength(std::uint8_t op) {
   switch (op) {
     case Goto: case AlternativeExit: case PushBacktrack: case PopBacktrackAndGoto:
     case GreedyLoopEnd: case GotoWithMarker: case LazySkip: case LazyLoopEnd:
-    case CaptureStart: case CaptureEnd: case AssertionStart: case LookAheadEnd:
-    case AtomicGroupEnd:
-      return 3;
+    case AssertionStart:
+      return JumpWidth;
+    case CaptureStart: case CaptureEnd:
+      return CaptureWidth;
+    case LookAheadEnd: case AtomicGroupEnd:
+      return SlotWidth;
     case CountedRepeatStart: case CountedLoopEnd: case LazyCountedLoopEnd: case SetCounter:
-      return 5;
+      return CountedWidth;
     case SetRunOptions: case BackReference:
-      return 2;
+      return ByteOperandWidth;
     default:
-      return 1;  // operand-less opcodes, op 0, op 37 and unknown values
+      return OpcodeWidth;  // operand-less opcodes, op 0, op 37 and unknown values
   }
 }
 
@@ -89,11 +92,7 @@ RegexProgram* CreateRegexProgram(std::uint32_t options) {
 void ReleaseWorkArrays(RegexProgram& program) {
   FreeAndClear(program.startSlots);
   FreeAndClear(program.endSlots);
-  FreeAndClear(program.savedStartSlots);
-  FreeAndClear(program.savedEndSlots);
   FreeAndClear(program.groupStates);
-  FreeAndClear(program.bestStartSlots);
-  FreeAndClear(program.bestEndSlots);
 }
 
 void ReleaseRegexProgram(RegexProgram* program) {
@@ -151,15 +150,16 @@ int InstructionLength(const std::uint8_t* at, const std::uint8_t* end) {
   std::ptrdiff_t length = 0;
   switch (at[0]) {
     case LiteralRun:
-      if (available < 2) return 0;
-      length = 2 + static_cast<std::ptrdiff_t>(at[1]);
+      if (available < RunHeaderWidth) return 0;
+      length = RunHeaderWidth + static_cast<std::ptrdiff_t>(at[1]);
       break;
     case ByteSet:
     case NegatedByteSet: {
-      if (available < 2) return 0;
-      const std::ptrdiff_t countAt = 2 + static_cast<std::ptrdiff_t>(at[1]);
-      if (available < countAt + 2) return 0;
-      length = countAt + 2 + 8 * static_cast<std::ptrdiff_t>(ReadU16(at + countAt));
+      if (available < SetHeaderWidth) return 0;
+      const std::ptrdiff_t countAt = SetHeaderWidth + static_cast<std::ptrdiff_t>(at[1]);
+      if (available < countAt + SetCountWidth) return 0;
+      length = countAt + SetCountWidth +
+               SetRangeWidth * static_cast<std::ptrdiff_t>(ReadU16(at + countAt));
       break;
     }
     default:

@@ -1,6 +1,7 @@
 // The compiled form of a regular expression: byte code, search aids, option
 // word and the matcher's work arrays, plus the two process-wide tables that
-// the compiler, the matcher and the searcher share.
+// the compiler, the matcher and the searcher share, and the instruction
+// widths and operand readers every stage uses.
 //
 // Byte-code operands are little-endian; a disp16 jump target is the
 // position of the byte after the displacement field plus the displacement.
@@ -16,6 +17,8 @@ enum RegexOption : std::uint32_t {
   FreeSpacing = 0x2,
   DotMatchesNewline = 0x4,
   SingleLine = 0x8,
+  // Asks for the longest match at a position. Never set by this program's
+  // callers, and ignored: the matcher always returns the first match found.
   LongestMatch = 0x10,
   FoldForSearch = 0x20,
   StartsWithDotRepeat = 0x40,
@@ -79,6 +82,24 @@ enum Opcode : std::uint8_t {
   NotAtWordBoundary = 43,
 };
 
+// Instruction widths in bytes, opcode included.
+inline constexpr int OpcodeWidth = 1;       // operand-less instructions
+inline constexpr int ByteOperandWidth = 2;  // SetRunOptions, BackReference: opcode, u8
+inline constexpr int JumpWidth = 3;         // opcode, disp16
+inline constexpr int CaptureWidth = 3;      // CaptureStart/End: opcode, group u8, span u8
+inline constexpr int SlotWidth = 3;         // LookAheadEnd, AtomicGroupEnd: opcode, slot u16
+inline constexpr int CountedWidth = 5;      // opcode, disp16, count or value u16
+// The variable-width ones: a header, then what it counts.
+inline constexpr int RunHeaderWidth = 2;  // LiteralRun: opcode, len u8; len bytes follow
+inline constexpr int SetHeaderWidth = 2;  // ByteSet: opcode, L u8; L bitmap bytes follow
+inline constexpr int SetCountWidth = 2;   // after the bitmap: the range count u16
+inline constexpr int SetRangeWidth = 8;   // each range after the count
+// Operand positions, counted from the opcode byte.
+inline constexpr int DisplacementAt = 1;  // the disp16 of a jump or counted instruction
+inline constexpr int CountAt = 3;         // the count or value u16 of a counted instruction
+inline constexpr int GroupAt = 1;         // the group u8 of CaptureStart/End, BackReference
+inline constexpr int SlotAt = 1;          // the slot u16 of LookAheadEnd, AtomicGroupEnd
+
 // Escape byte inside a LiteralRun: the next byte is compared exactly.
 inline constexpr std::uint8_t LiteralEscape = 0xFF;
 // The code buffer never grows beyond this many bytes.
@@ -100,14 +121,13 @@ struct RegexProgram {
   std::int32_t registerCount = 0;
   std::uint8_t fastmapValid = 0;
   EmptyMatch canMatchEmpty = EmptyMatch::Never;
-  // The matcher's per-register work arrays, registerCount entries each.
+  // The matcher's per-register work arrays, registerCount entries each: a
+  // group's start and end (-1 while unset) and its open flag. (No saved or
+  // best copies: the backtrack stack saves registers, and no longest-match
+  // search keeps a best one.)
   std::int32_t* startSlots = nullptr;
   std::int32_t* endSlots = nullptr;
-  std::int32_t* savedStartSlots = nullptr;
-  std::int32_t* savedEndSlots = nullptr;
   std::int32_t* groupStates = nullptr;
-  std::int32_t* bestStartSlots = nullptr;
-  std::int32_t* bestEndSlots = nullptr;
 };
 
 // A new record: 16-byte code buffer, 256-byte fastmap, the given options.
@@ -117,7 +137,7 @@ RegexProgram* CreateRegexProgram(std::uint32_t options);
 // Frees every buffer the record owns and the record itself. Null is fine.
 void ReleaseRegexProgram(RegexProgram* program);
 
-// Frees and clears the seven work arrays.
+// Frees and clears the three work arrays.
 void ReleaseWorkArrays(RegexProgram& program);
 
 // The one owner of a RegexProgram: created with the caller's options,
@@ -162,6 +182,10 @@ inline void WriteU16(std::uint8_t* p, std::uint16_t value) {
 inline const std::uint8_t* JumpTarget(const std::uint8_t* field) {
   return field + 2 + ReadDisp16(field);
 }
+// The same as a code offset: `field` is the offset of a displacement field.
+inline int JumpTargetAt(const std::uint8_t* code, int field) {
+  return field + 2 + ReadDisp16(code + field);
+}
 
 // Name of an opcode as used in disassembly ("LiteralRun", ...); "op N" for
 // values outside the set.
@@ -175,7 +199,7 @@ int InstructionLength(const std::uint8_t* at, const std::uint8_t* end);
 // (the opcode byte), before negation.
 inline bool ByteSetHas(const std::uint8_t* set, std::uint8_t c) {
   const std::uint8_t bitmapLength = set[1];
-  return c / 8 < bitmapLength && (set[2 + c / 8] >> (c % 8)) & 1;
+  return c / 8 < bitmapLength && (set[SetHeaderWidth + c / 8] >> (c % 8)) & 1;
 }
 
 }  // namespace fromsel::regex

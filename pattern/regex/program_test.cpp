@@ -22,7 +22,7 @@ TEST(RegexProgram, CreationGivesTheSmallBuffersAndTheOptions) {
   EXPECT_EQ(program->skipTable, nullptr);
   EXPECT_EQ(program->leadingSet, nullptr);
   EXPECT_EQ(program->startSlots, nullptr);
-  EXPECT_EQ(program->bestEndSlots, nullptr);
+  EXPECT_EQ(program->groupStates, nullptr);
   std::memset(program->fastmap, 1, 256);  // the fastmap holds 256 flags
   ReleaseRegexProgram(program);
   ReleaseRegexProgram(nullptr);
@@ -38,10 +38,7 @@ TEST(RegexProgram, OwnerHoldsACreatedProgram) {
 
 TEST(RegexProgram, ReleaseWorkArraysClearsEveryArray) {
   RegexProgram program{};
-  std::int32_t** arrays[] = {&program.startSlots,      &program.endSlots,
-                             &program.savedStartSlots, &program.savedEndSlots,
-                             &program.groupStates,     &program.bestStartSlots,
-                             &program.bestEndSlots};
+  std::int32_t** arrays[] = {&program.startSlots, &program.endSlots, &program.groupStates};
   for (std::int32_t** array : arrays) {
     *array = static_cast<std::int32_t*>(std::malloc(4 * sizeof(std::int32_t)));
   }
