@@ -1,14 +1,10 @@
 // The backtracking interpreter.
 //
-// The backtrack stack is an array of 32-bit words. A point is laid out from
-// bottom to top as: the counter changes logged before it (previous value,
-// code offset of the count field) * n, n, then for registers 1..k their start,
-// end and open flag, k, the code offset to resume at (or -1 for a marker),
-// the subject offset (or -1; the marker of a + loop's first pass holds a
-// tag below -1 that names its loop), the options in force. Counter changes
-// logged after the top point sit above it until the next point encloses them.
-// Resuming a point keeps the changes logged before it in force (and logged);
-// going back past a point puts them back.
+// The backtrack stack is an array of 32-bit words holding backtrack points
+// (BacktrackPoint below reads one in place). Counter changes logged after
+// the top point sit above it until the next point encloses them. Resuming a
+// point keeps the changes logged before it in force (and logged); going
+// back past a point puts them back.
 //
 // Loops find their own point (the one their PushBacktrack pushed for the
 // current pass) below whatever the pass's body left, so that the test for a
@@ -33,8 +29,12 @@ constexpr int kInitialPoints = 160;
 constexpr int kInlineStackWords = kInitialPoints * (3 * 10 + 4);
 // Words in a point beside its saved registers: n, k, resume, subject, options.
 constexpr int kPointFixedWords = 5;
-// Words of one logged counter change.
+// Words of one saved register: start, end, open flag.
+constexpr int kRegisterWords = 3;
+// Words of one logged counter change: previous value, count field offset.
 constexpr int kLogEntryWords = 2;
+// Bytes of a u16 operand (a count field or an assertion's depth slot).
+constexpr int kU16Bytes = 2;
 // A look-ahead or atomic group records the stack depth in a 16-bit slot.
 constexpr Word kMaxAssertionDepth = 32767;
 // Registers arrays always hold at least this many entries (\1..\9 readable).
@@ -95,6 +95,7 @@ class BacktrackStack {
   }
 
   Word& operator[](std::int64_t i) { return words_[i]; }
+  Word operator[](std::int64_t i) const { return words_[i]; }
   Word* data() { return words_; }
 
   std::int64_t size = 0;
@@ -105,14 +106,57 @@ class BacktrackStack {
   Word* heap_ = nullptr;
 };
 
+// One backtrack point, read where it lies in the stack; `top` is the stack
+// size just above it. From the bottom up a point holds:
+//   n counter changes logged before it (previous value, count field offset)
+//   n
+//   registers 1..k as saved: start, end, open flag
+//   k (the highest register whose start was set)
+//   resume: the code offset to resume at, or kNone for a marker
+//   subject: the subject offset, or kNone (or a LoopMarkerTag)
+//   options: the options in force
+class BacktrackPoint {
+ public:
+  BacktrackPoint(const BacktrackStack& stack, std::int64_t top)
+      : stack_(stack),
+        top_(top),
+        logCountAt_(top - 4 - kRegisterWords * static_cast<std::int64_t>(stack[top - 4]) - 1) {}
+
+  std::uint32_t options() const { return static_cast<std::uint32_t>(stack_[top_ - 1]); }
+  Word subject() const { return stack_[top_ - 2]; }
+  Word resume() const { return stack_[top_ - 3]; }
+  bool isMarker() const { return resume() == kNone; }
+  Word savedRegisterCount() const { return stack_[top_ - 4]; }
+  // Register i (1..k) as saved.
+  Word savedStart(int i) const { return stack_[RegisterAt(i)]; }
+  Word savedEnd(int i) const { return stack_[RegisterAt(i) + 1]; }
+  Word savedState(int i) const { return stack_[RegisterAt(i) + 2]; }
+  // Where n lies, and n itself.
+  std::int64_t logCountAt() const { return logCountAt_; }
+  Word loggedChangeCount() const { return stack_[logCountAt_]; }
+  // Where the point's first word (its oldest logged change) lies.
+  std::int64_t bottom() const {
+    return logCountAt_ - kLogEntryWords * static_cast<std::int64_t>(loggedChangeCount());
+  }
+
+ private:
+  std::int64_t RegisterAt(int i) const {
+    return logCountAt_ + 1 + kRegisterWords * static_cast<std::int64_t>(i - 1);
+  }
+
+  const BacktrackStack& stack_;
+  std::int64_t top_;
+  std::int64_t logCountAt_;
+};
+
 // A loop's back jump: resuming a point there would only repeat the loop, so
 // backtracking passes over it.
 bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
-  if (at < 0 || at + 3 > length) return false;
+  if (at < 0 || at + JumpWidth > length) return false;
   const std::uint8_t op = code[at];
-  const int disp = ReadDisp16(code + at + 1);
+  const int disp = ReadDisp16(code + at + DisplacementAt);
   if (disp >= 0) return false;
-  const int target = at + 3 + disp;
+  const int target = JumpTargetAt(code, at + DisplacementAt);
   if (target < 0 || target >= length) return false;
   switch (op) {
     case Goto:
@@ -122,7 +166,7 @@ bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
       return code[target] == PushBacktrack;
     case CountedLoopEnd:
     case LazyCountedLoopEnd:
-      return at + 5 <= length && code[target] == CountedRepeatStart;
+      return at + CountedWidth <= length && code[target] == CountedRepeatStart;
     default:
       return false;
   }
@@ -149,10 +193,11 @@ class Matcher {
 
  private:
   // Stack of points.
+  BacktrackPoint PointAt(std::int64_t top) const { return BacktrackPoint(stack_, top); }
   int HighestSetRegister() const;
   bool PushPoint(Word resume, Word subjectPos);
   bool LogCounter(int fieldOffset);
-  Word PointSize(std::int64_t top) const;
+  bool DecrementCounter(int fieldOffset);
   void RestoreLog(std::int64_t from, Word count);
   void RemoveTopPoint(LogFate fate);
   void CutTo(std::int64_t top);
@@ -163,37 +208,63 @@ class Matcher {
   LoopPoint FindLoopPoint(int exit);
   bool LoopExitOf(int pushBacktrackAt, int& exit) const;
   bool TopSubjectIs(int cursor) const {
-    return pointTop_ > 0 && stack_[pointTop_ - 2] == cursor;
+    return pointTop_ > 0 && PointAt(pointTop_).subject() == cursor;
   }
   bool Backtrack();
+  void ResumeAt(const BacktrackPoint& point);
   bool IsAssertionPoint(std::int64_t top) const;
 
-  // Instructions.
+  // Instructions: Step dispatches each opcode family to its Exec helper.
   Outcome Step();
-  bool JumpTo(int fieldOffset);
-  Outcome ExecGoto(int at);
-  Outcome ExecGreedyLoopEnd(int at);
-  Outcome CountedBackJump(int at);
-  Outcome ExecPopBacktrackAndGoto(int at);
-  Outcome ExecLazyLoopEnd(int at);
-  bool IsLazyRepeat(int repeatStart) const;
-  Outcome ExecPushMarker(int at);
   Outcome ExecLiteralRun(int at);
+  Outcome ExecAssertion(int at, std::uint8_t op);
+  bool AssertionHolds(std::uint8_t op) const;
+  Outcome ExecSingleByte(int at, std::uint8_t op);
+  Outcome ExecDotRepeat(int at);
   Outcome ExecByteSet(int at, bool negated);
-  Outcome ExecBackReference(int at);
+  Outcome ExecGoto(int at);
+  Outcome ExecPushBacktrack(int at);
+  Outcome ExecGotoWithMarker(int at);
+  Outcome ExecPushMarker(int at);
+  Outcome ExecGreedyLoopEnd(int at);
+  Outcome ExecPopBacktrackAndGoto(int at);
+  Outcome ExecLazySkip(int at);
+  Outcome ExecLazyLoopEnd(int at);
+  Outcome ExecCountedRepeatStart(int at, int entered);
+  Outcome ExecCountedLoopEnd(int at);
+  Outcome ExecLazyCountedLoopEnd(int at);
+  Outcome ExecSetCounter(int at);
+  Outcome ExecCapture(int at, std::uint8_t op);
+  Outcome ExecOptionChange(int at, std::uint8_t op);
   Outcome ExecAssertionStart(int at);
-  Outcome ExecAssertionEnd(int slotAt, bool restoreCursor);
+  Outcome ExecAssertionEnd(int at, std::uint8_t op);
+  Outcome ExecNegativeLookAheadFail(int at);
+  Outcome ExecBackReference(int at);
+
+  // Helpers of the instructions.
+  bool JumpTo(int fieldOffset);
+  Outcome CountedBackJump(int at);
+  bool IsLazyRepeat(int repeatStart) const;
+  bool CloseAssertion(int slotAt, bool restoreCursor);
   bool IsWordBoundary() const;
   bool SetsDiffer(int setAt, std::uint8_t c) const;
   std::uint8_t ChooseGreedyLoopRewrite(int at) const;
+  Outcome Next(int at, int width) {
+    pc_ = at + width;
+    return Outcome::Continue;
+  }
 
+  // Operand readers.
   bool Has(int at, int bytes) const { return at >= 0 && at + bytes <= codeLength_; }
+  int Target(int fieldOffset) const { return JumpTargetAt(code_, fieldOffset); }
+  int JumpTargetOf(int at) const { return Target(at + DisplacementAt); }
+  std::uint16_t CountOf(int at) const { return ReadU16(code_ + at + CountAt); }
+
   bool FoldingApplies(std::uint32_t options) const {
     return (options & IgnoreCase) && caseTable_ != nullptr;
   }
   std::uint8_t MapByte(std::uint8_t c, bool fold) const { return fold ? caseTable_[c] : c; }
   bool IsWordByte(std::uint8_t c) const { return wordTable_[c] == 1; }
-  int Target(int fieldOffset) const { return fieldOffset + 2 + ReadDisp16(code_ + fieldOffset); }
 
   RegexProgram& program_;
   std::uint8_t* code_;
@@ -217,15 +288,19 @@ class Matcher {
   int enteredRepeat_ = -1;     // see Step()
 };
 
+// --- The stack of points ---------------------------------------------------------
+
 int Matcher::HighestSetRegister() const {
   for (int i = registerCount_ - 1; i >= 1; --i)
     if (program_.startSlots[i] != kNone) return i;
   return 0;
 }
 
+// Pushes a point laid out as BacktrackPoint reads it; the changes logged
+// since the previous point become this point's own.
 bool Matcher::PushPoint(Word resume, Word subjectPos) {
   const int k = HighestSetRegister();
-  if (!stack_.Reserve(3 * k + kPointFixedWords)) return false;
+  if (!stack_.Reserve(kRegisterWords * k + kPointFixedWords)) return false;
   std::int64_t s = stack_.size;
   stack_[s++] = logCount_;
   for (int i = 1; i <= k; ++i) {
@@ -251,18 +326,18 @@ bool Matcher::LogCounter(int fieldOffset) {
   return true;
 }
 
-// Words of the point whose top is at `top`, its log entries included.
-Word Matcher::PointSize(std::int64_t top) const {
-  const Word k = stack_[top - 4];
-  const Word n = stack_[top - 4 - 3 * k - 1];
-  return 2 * n + 1 + 3 * k + 4;
+// Logs the count field at fieldOffset and takes one from it.
+bool Matcher::DecrementCounter(int fieldOffset) {
+  if (!LogCounter(fieldOffset)) return false;
+  WriteU16(code_ + fieldOffset, static_cast<std::uint16_t>(ReadU16(code_ + fieldOffset) - 1));
+  return true;
 }
 
 // Puts back, newest first, the `count` counter changes logged from `from`.
 void Matcher::RestoreLog(std::int64_t from, Word count) {
   for (Word i = count - 1; i >= 0; --i) {
-    const Word value = stack_[from + 2 * i];
-    const Word field = stack_[from + 2 * i + 1];
+    const Word value = stack_[from + kLogEntryWords * i];
+    const Word field = stack_[from + kLogEntryWords * i + 1];
     WriteU16(code_ + field, static_cast<std::uint16_t>(value));
   }
 }
@@ -271,15 +346,15 @@ void Matcher::RestoreLog(std::int64_t from, Word count) {
 // changes. Changes logged above the dropped point stay pending.
 void Matcher::RemoveTopPoint(LogFate fate) {
   const std::int64_t top = pointTop_;
-  const std::int64_t start = top - PointSize(top);
-  const Word k = stack_[top - 4];
-  const Word enclosed = stack_[top - 4 - 3 * k - 1];
+  const BacktrackPoint point = PointAt(top);
+  const std::int64_t start = point.bottom();
+  const Word enclosed = point.loggedChangeCount();
   const std::int64_t pendingWords = stack_.size - top;
   std::int64_t keep = start;
   if (fate == LogFate::Restore) {
     RestoreLog(start, enclosed);
   } else if (fate == LogFate::KeepPending) {
-    keep = start + 2 * static_cast<std::int64_t>(enclosed);
+    keep = start + kLogEntryWords * static_cast<std::int64_t>(enclosed);
     logCount_ += enclosed;
   }
   if (pendingWords > 0)
@@ -292,11 +367,11 @@ void Matcher::RemoveTopPoint(LogFate fate) {
 // Whether a marker point that saved a cursor ends at `top`: what an
 // AssertionStart leaves, checked before a recorded depth is trusted.
 bool Matcher::IsAssertionPoint(std::int64_t top) const {
-  if (stack_[top - 3] != kNone || stack_[top - 2] == kNone) return false;
-  const Word k = stack_[top - 4];
-  if (k < 0 || k >= registerCount_ || top - 5 - 3 * static_cast<std::int64_t>(k) < 0) return false;
-  const Word n = stack_[top - 5 - 3 * k];
-  return n >= 0 && top - 5 - 3 * static_cast<std::int64_t>(k) - 2 * static_cast<std::int64_t>(n) >= 0;
+  const BacktrackPoint point = PointAt(top);
+  if (!point.isMarker() || point.subject() == kNone) return false;
+  const Word k = point.savedRegisterCount();
+  if (k < 0 || k >= registerCount_ || point.logCountAt() < 0) return false;
+  return point.loggedChangeCount() >= 0 && point.bottom() >= 0;
 }
 
 // Resumes at the newest point that has a resume position. False when the
@@ -314,74 +389,47 @@ bool Matcher::Backtrack() {
     RestoreLog(pointTop_, logCount_);
     stack_.size = pointTop_;
     logCount_ = 0;
-    const std::int64_t top = pointTop_;
-    const Word resume = stack_[top - 3];
-    if (resume == kNone) {
+    const BacktrackPoint point = PointAt(pointTop_);
+    if (point.isMarker()) {
       RemoveTopPoint(LogFate::Restore);
       stack_.size = pointTop_;
       logCount_ = 0;
       continue;
     }
-    options_ = static_cast<std::uint32_t>(stack_[top - 1]);
-    cursor_ = stack_[top - 2];
-    pc_ = resume;
-    const Word k = stack_[top - 4];
-    for (int i = k + 1; i < registerCount_; ++i) {
-      program_.startSlots[i] = kNone;
-      program_.endSlots[i] = kNone;
-      program_.groupStates[i] = 0;
-    }
-    std::int64_t s = top - 4;
-    for (int i = k; i >= 1; --i) {
-      program_.groupStates[i] = stack_[--s];
-      program_.endSlots[i] = stack_[--s];
-      program_.startSlots[i] = stack_[--s];
-    }
-    // The counter changes logged before this point stay in force where it
-    // resumes; they stay logged too, so going back past it undoes them.
-    const Word n = stack_[--s];
-    const std::int64_t start = s - 2 * static_cast<std::int64_t>(n);
-    stack_.size = s;
-    pointTop_ = start;
-    logCount_ = n;
+    ResumeAt(point);
     if (IsBackJumpToLoopStart(code_, codeLength_, pc_)) continue;
     return true;
   }
   return false;
 }
 
-bool Matcher::JumpTo(int fieldOffset) {
-  if (!Has(fieldOffset, 2)) return false;
-  const int target = Target(fieldOffset);
-  if (target < 0 || target > codeLength_) return false;
-  pc_ = target;
-  return true;
-}
-
-// A backward jump fails when the pass it would repeat consumed nothing. For
-// a loop's back jump (to its PushBacktrack) the pass began where the loop's
-// own point was pushed; other points the body left on top of it (an
-// alternation's, a lazy loop's) say nothing about the pass. Any other
-// backward jump compares with the top point.
-Outcome Matcher::ExecGoto(int at) {
-  if (!Has(at, 3)) return Outcome::Fail;
-  if (ReadDisp16(code_ + at + 1) < 0) {
-    int exit = 0;
-    const LoopPoint loop =
-        LoopExitOf(Target(at + 1), exit) ? FindLoopPoint(exit) : LoopPoint{};
-    if (loop.top > 0) {
-      if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
-    } else if (TopSubjectIs(cursor_)) {
-      return Outcome::Fail;
-    }
+// Takes the state `point` saved and pops it. The counter changes logged
+// before it stay in force where it resumes; they stay logged too, so going
+// back past it undoes them.
+void Matcher::ResumeAt(const BacktrackPoint& point) {
+  options_ = point.options();
+  cursor_ = point.subject();
+  pc_ = point.resume();
+  const Word k = point.savedRegisterCount();
+  for (int i = k + 1; i < registerCount_; ++i) {
+    program_.startSlots[i] = kNone;
+    program_.endSlots[i] = kNone;
+    program_.groupStates[i] = 0;
   }
-  return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
+  for (int i = k; i >= 1; --i) {
+    program_.groupStates[i] = point.savedState(i);
+    program_.endSlots[i] = point.savedEnd(i);
+    program_.startSlots[i] = point.savedStart(i);
+  }
+  stack_.size = point.logCountAt();
+  logCount_ = point.loggedChangeCount();
+  pointTop_ = point.bottom();
 }
 
 // The exit of the loop whose PushBacktrack is at `pushBacktrackAt`.
 bool Matcher::LoopExitOf(int pushBacktrackAt, int& exit) const {
-  if (!Has(pushBacktrackAt, 3) || code_[pushBacktrackAt] != PushBacktrack) return false;
-  exit = Target(pushBacktrackAt + 1);
+  if (!Has(pushBacktrackAt, JumpWidth) || code_[pushBacktrackAt] != PushBacktrack) return false;
+  exit = JumpTargetOf(pushBacktrackAt);
   return exit >= 0 && exit <= codeLength_;
 }
 
@@ -395,10 +443,10 @@ Matcher::LoopPoint Matcher::FindLoopPoint(int exit) {
   std::int64_t top = pointTop_;
   while (top > 0) {
     --budget_.instructionsLeft;
-    const Word resume = stack_[top - 3];
-    if (resume == exit) return {top, false};
-    if (resume == kNone && stack_[top - 2] == LoopMarkerTag(exit)) return {top, true};
-    top -= PointSize(top);
+    const BacktrackPoint point = PointAt(top);
+    if (point.resume() == exit) return {top, false};
+    if (point.isMarker() && point.subject() == LoopMarkerTag(exit)) return {top, true};
+    top = point.bottom();
   }
   return {};
 }
@@ -411,146 +459,77 @@ void Matcher::CutTo(std::int64_t top) {
   logCount_ = 0;
 }
 
+// --- Dispatch -----------------------------------------------------------------
 
-// The back jump of a counted repeat. Its count bounds the passes, so it
-// needs no test for a pass that consumed nothing; that test (the top point
-// at the cursor) would also see the point a lazy loop in the body has just
-// left at the cursor and reject a sound pass: (..+?){2,} against "bacaa".
-Outcome Matcher::CountedBackJump(int at) {
-  return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
-}
-
-bool Matcher::SetsDiffer(int setAt, std::uint8_t c) const {
-  // True when the set at setAt cannot begin with byte c.
-  if (!Has(setAt, 2) || !Has(setAt, 2 + code_[setAt + 1])) return false;
-  const bool inSet = ByteSetHas(code_ + setAt, c);
-  return code_[setAt] == ByteSet ? !inSet : inSet;
-}
-
-// A greedy loop whose continuation can never begin like another iteration
-// drops its backtrack point at each pass; every other loop keeps it.
-std::uint8_t Matcher::ChooseGreedyLoopRewrite(int at) const {
-  int p = at + 3;
-  while (p + 2 < codeLength_) {
-    const std::uint8_t op = code_[p];
-    if (op == CaptureStart || op == CaptureEnd) p += 3;
-    else if (op == PlainGroupEnd) p += 1;
-    else break;
+Outcome Matcher::Step() {
+  const int at = pc_;
+  // Set only by the SetCounter executed right before: a CountedRepeatStart
+  // reached that way is being entered, not resumed or looped back to.
+  const int entered = enteredRepeat_;
+  enteredRepeat_ = -1;
+  const std::uint8_t op = code_[at];
+  switch (op) {
+    case LiteralRun:
+      return ExecLiteralRun(at);
+    case AtLineStart: case AtLineEnd: case AtTextStart: case AtTextEnd:
+    case AtTextEndOrFinalNewline: case AtSearchStart: case AtWordStart: case AtWordEnd:
+    case AtWordBoundary: case NotAtWordBoundary:
+      return ExecAssertion(at, op);
+    case Dot: case WordByte: case NonWordByte:
+      return ExecSingleByte(at, op);
+    case DotRepeat:
+      return ExecDotRepeat(at);
+    case ByteSet: case NegatedByteSet:
+      return ExecByteSet(at, op == NegatedByteSet);
+    case Goto: case AlternativeExit:
+      return ExecGoto(at);
+    case PushBacktrack:
+      return ExecPushBacktrack(at);
+    case GotoWithMarker:
+      return ExecGotoWithMarker(at);
+    case PushMarker:
+      return ExecPushMarker(at);
+    case GreedyLoopEnd:
+      return ExecGreedyLoopEnd(at);
+    case PopBacktrackAndGoto:
+      return ExecPopBacktrackAndGoto(at);
+    case LazySkip:
+      return ExecLazySkip(at);
+    case LazyLoopEnd:
+      return ExecLazyLoopEnd(at);
+    case CountedRepeatStart:
+      return ExecCountedRepeatStart(at, entered);
+    case CountedLoopEnd:
+      return ExecCountedLoopEnd(at);
+    case LazyCountedLoopEnd:
+      return ExecLazyCountedLoopEnd(at);
+    case SetCounter:
+      return ExecSetCounter(at);
+    case CaptureStart: case CaptureEnd:
+      return ExecCapture(at, op);
+    case IgnoreCaseOn: case IgnoreCaseOff: case SetRunOptions:
+      return ExecOptionChange(at, op);
+    case AssertionStart:
+      return ExecAssertionStart(at);
+    case LookAheadEnd: case AtomicGroupEnd:
+      return ExecAssertionEnd(at, op);
+    case NegativeLookAheadFail:
+      return ExecNegativeLookAheadFail(at);
+    case BackReference:
+      return ExecBackReference(at);
+    default:  // code 0, 37, PlainGroupStart/End, anything above 43
+      return Next(at, OpcodeWidth);
   }
-  if (p >= codeLength_) return PopBacktrackAndGoto;
-  std::uint8_t c;
-  if (code_[p] == LiteralRun && Has(p, 3) && code_[p + 1] > 0) {
-    c = code_[p + 2];
-  } else if (code_[p] == AtLineEnd) {
-    c = '\n';
-  } else {
-    return Goto;
-  }
-  const int loopStart = Target(at + 1);
-  const int t = loopStart + 3;
-  if (loopStart < 0 || !Has(t, 1)) return Goto;
-  if (code_[t] == LiteralRun && Has(t, 3) && code_[t + 1] > 0 && code_[t + 2] != c)
-    return PopBacktrackAndGoto;
-  if ((code_[t] == ByteSet || code_[t] == NegatedByteSet) && SetsDiffer(t, c))
-    return PopBacktrackAndGoto;
-  return Goto;
 }
 
-Outcome Matcher::ExecGreedyLoopEnd(int at) {
-  if (!Has(at, 3)) return Outcome::Fail;
-  code_[at] = ChooseGreedyLoopRewrite(at);
-  return Outcome::Continue;  // pc_ still at `at`: runs as what it became
-}
-
-// A loop whose continuation can never begin like another pass keeps no
-// point across passes: the pass's own point (and whatever its body left) is
-// dropped, and a pass that consumed nothing leaves the loop at its exit.
-Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
-  if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
-  const int loopStart = Target(at + 1);
-  int exit = 0;
-  const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
-  if (loop.top > 0) {
-    CutTo(loop.top);
-    if (loop.firstPass) {
-      pc_ = loopStart;
-      return Outcome::Continue;
-    }
-    const bool empty = stack_[loop.top - 2] == cursor_;
-    RemoveTopPoint(LogFate::KeepPending);
-    pc_ = empty ? exit : loopStart;
-    return Outcome::Continue;
-  }
-  if (TopSubjectIs(cursor_)) {
-    // The loop is left at its exit, the target of its PushBacktrack. The top
-    // point is that PushBacktrack's own one unless the body left a point (an
-    // alternation's): resuming there would re-enter the body instead.
-    RemoveTopPoint(LogFate::KeepPending);
-    const int loopStart = Target(at + 1);
-    if (!Has(loopStart, 3) || code_[loopStart] != PushBacktrack) return Outcome::Fail;
-    return JumpTo(loopStart + 1) ? Outcome::Continue : Outcome::Fail;
-  }
-  RemoveTopPoint(LogFate::KeepPending);
-  return ExecGoto(at);
-}
-
-// Whether the counted repeat starting at `repeatStart` ends in a
-// LazyCountedLoopEnd that jumps back to it.
-bool Matcher::IsLazyRepeat(int repeatStart) const {
-  const int end = Target(repeatStart + 1);
-  const int loopEnd = end - 5;
-  return loopEnd > repeatStart && Has(loopEnd, 5) && code_[loopEnd] == LazyCountedLoopEnd &&
-         Target(loopEnd + 1) == repeatStart;
-}
-
-// After a pass of a lazy loop: a pass that consumed nothing fails; otherwise
-// the loop goes on after its exit, keeping another pass as the way back.
-// The pass's own point stays under the points its body left, so that
-// backtracking into the body still finds the loop; resuming it later only
-// retries the exit from where the pass began, which has failed already.
-Outcome Matcher::ExecLazyLoopEnd(int at) {
-  if (!Has(at, 3) || pointTop_ == 0) return Outcome::Fail;
-  const int loopStart = Target(at + 1);
-  int exit = 0;
-  const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
-  if (loop.top > 0) {
-    if (!loop.firstPass && stack_[loop.top - 2] == cursor_) return Outcome::Fail;
-  } else {
-    RemoveTopPoint(LogFate::KeepPending);
-    if (ReadDisp16(code_ + at + 1) < 0 && TopSubjectIs(cursor_)) return Outcome::Fail;
-  }
-  if (!PushPoint(loopStart, cursor_)) return Outcome::Stop;
-  pc_ = at + 3;
-  return Outcome::Continue;
-}
-
-Outcome Matcher::ExecPushMarker(int at) {
-  int p = at + 1;
-  while (p < codeLength_) {
-    const std::uint8_t op = code_[p];
-    if ((op == CaptureStart || op == CaptureEnd) && Has(p, 3)) p += 3;
-    else if (op == PlainGroupEnd) p += 1;
-    else break;
-  }
-  // Only a forward Goto (an alternative's exit) makes the marker useless. A
-  // backward one is a greedy loop's rewritten back jump, which the first
-  // match still saw as GreedyLoopEnd: the marker stays, so every match
-  // behaves like the first.
-  if (p + 3 <= codeLength_ && code_[p] == Goto && ReadDisp16(code_ + p + 1) > 0) {
-    code_[at] = NoOperation;
-  } else if (!PushPoint(kNone, kNone)) {
-    return Outcome::Stop;
-  }
-  pc_ = at + 1;
-  return Outcome::Continue;
-}
+// --- Bytes and assertions ------------------------------------------------------
 
 Outcome Matcher::ExecLiteralRun(int at) {
-  if (!Has(at, 2)) return Outcome::Fail;
+  if (!Has(at, RunHeaderWidth)) return Outcome::Fail;
   const int length = code_[at + 1];
-  if (!Has(at + 2, length)) return Outcome::Fail;
+  if (!Has(at + RunHeaderWidth, length)) return Outcome::Fail;
   const bool fold = FoldingApplies(options_);
-  const std::uint8_t* run = code_ + at + 2;
+  const std::uint8_t* run = code_ + at + RunHeaderWidth;
   for (int i = 0; i < length; ++i) {
     if (cursor_ >= size_) return Outcome::Fail;
     const std::uint8_t s = subject_[cursor_];
@@ -562,27 +541,100 @@ Outcome Matcher::ExecLiteralRun(int at) {
     }
     ++cursor_;
   }
-  pc_ = at + 2 + length;
-  return Outcome::Continue;
+  return Next(at, RunHeaderWidth + length);
+}
+
+// The anchors and word-boundary tests: they consume nothing.
+Outcome Matcher::ExecAssertion(int at, std::uint8_t op) {
+  if (!AssertionHolds(op)) return Outcome::Fail;
+  return Next(at, OpcodeWidth);
+}
+
+bool Matcher::AssertionHolds(std::uint8_t op) const {
+  const bool atEnd = cursor_ >= size_;
+  auto noFinalNewline = [&] { return size_ == 0 || subject_[size_ - 1] != '\n'; };
+  switch (op) {
+    case AtLineStart:
+      return size_ == 0 || cursor_ == 0 || (cursor_ < size_ && subject_[cursor_ - 1] == '\n');
+    case AtLineEnd:
+      return atEnd ? noFinalNewline() : subject_[cursor_] == '\n';
+    case AtTextStart:
+      return cursor_ == 0;
+    case AtTextEnd:
+      return atEnd;
+    case AtTextEndOrFinalNewline:
+      return atEnd ? noFinalNewline() : cursor_ == size_ - 1 && subject_[cursor_] == '\n';
+    case AtSearchStart:
+      return cursor_ == position_;
+    case AtWordStart:
+      return !atEnd && IsWordByte(subject_[cursor_]) &&
+             (cursor_ == 0 || !IsWordByte(subject_[cursor_ - 1]));
+    case AtWordEnd:
+      return cursor_ > 0 && IsWordByte(subject_[cursor_ - 1]) &&
+             (atEnd || !IsWordByte(subject_[cursor_]));
+    case AtWordBoundary:
+      return IsWordBoundary();
+    default:  // NotAtWordBoundary
+      return !IsWordBoundary();
+  }
+}
+
+bool Matcher::IsWordBoundary() const {
+  if (size_ == 0) return false;
+  if (cursor_ == 0) return IsWordByte(subject_[0]);
+  if (cursor_ >= size_) return IsWordByte(subject_[size_ - 1]);
+  return IsWordByte(subject_[cursor_ - 1]) != IsWordByte(subject_[cursor_]);
+}
+
+// Dot, WordByte and NonWordByte: one byte of their kind.
+Outcome Matcher::ExecSingleByte(int at, std::uint8_t op) {
+  if (cursor_ >= size_) return Outcome::Fail;
+  const std::uint8_t c = subject_[cursor_];
+  bool accepted;
+  switch (op) {
+    case Dot:
+      accepted = c != '\n' || (options_ & DotMatchesNewline);
+      break;
+    case WordByte:
+      accepted = IsWordByte(c);
+      break;
+    default:  // NonWordByte
+      accepted = !IsWordByte(c);
+      break;
+  }
+  if (!accepted) return Outcome::Fail;
+  ++cursor_;
+  return Next(at, OpcodeWidth);
+}
+
+// As many Dot bytes as there are, each leaving a point to give it back; the
+// last point resumes after the instruction once the run ends.
+Outcome Matcher::ExecDotRepeat(int at) {
+  for (;;) {
+    if (!PushPoint(at + OpcodeWidth, cursor_)) return Outcome::Stop;
+    if (cursor_ >= size_ || (subject_[cursor_] == '\n' && !(options_ & DotMatchesNewline)))
+      return Outcome::Fail;
+    ++cursor_;
+    if (--budget_.instructionsLeft < 0) return Outcome::Stop;
+  }
 }
 
 Outcome Matcher::ExecByteSet(int at, bool negated) {
-  if (!Has(at, 2)) return Outcome::Fail;
+  if (!Has(at, SetHeaderWidth)) return Outcome::Fail;
   const int bitmapLength = code_[at + 1];
-  if (!Has(at + 2, bitmapLength + 2)) return Outcome::Fail;
-  const int rangeCount = ReadU16(code_ + at + 2 + bitmapLength);
-  const int next = at + 2 + bitmapLength + 2 + 8 * rangeCount;
-  if (next > codeLength_ || cursor_ >= size_) return Outcome::Fail;
+  if (!Has(at + SetHeaderWidth, bitmapLength + SetCountWidth)) return Outcome::Fail;
+  const int rangeCount = ReadU16(code_ + at + SetHeaderWidth + bitmapLength);
+  const int width = SetHeaderWidth + bitmapLength + SetCountWidth + SetRangeWidth * rangeCount;
+  if (at + width > codeLength_ || cursor_ >= size_) return Outcome::Fail;
   const std::uint8_t c = MapByte(subject_[cursor_], FoldingApplies(options_));
   if (ByteSetHas(code_ + at, c) == negated) return Outcome::Fail;
   ++cursor_;
-  pc_ = next;
-  return Outcome::Continue;
+  return Next(at, width);
 }
 
 Outcome Matcher::ExecBackReference(int at) {
-  if (!Has(at, 2)) return Outcome::Fail;
-  const int group = code_[at + 1];
+  if (!Has(at, ByteOperandWidth)) return Outcome::Fail;
+  const int group = code_[at + GroupAt];
   if (group >= registerCount_) return Outcome::Fail;
   const Word start = program_.startSlots[group];
   const Word end = program_.endSlots[group];
@@ -603,242 +655,322 @@ Outcome Matcher::ExecBackReference(int at) {
     if (same < length) return Outcome::Fail;
     cursor_ += length;
   }
-  pc_ = at + 2;
-  return Outcome::Continue;
+  return Next(at, ByteOperandWidth);
+}
+
+// --- Jumps, alternatives and loops -----------------------------------------------
+
+bool Matcher::JumpTo(int fieldOffset) {
+  if (!Has(fieldOffset, kU16Bytes)) return false;
+  const int target = Target(fieldOffset);
+  if (target < 0 || target > codeLength_) return false;
+  pc_ = target;
+  return true;
+}
+
+// A backward jump fails when the pass it would repeat consumed nothing. For
+// a loop's back jump (to its PushBacktrack) the pass began where the loop's
+// own point was pushed; other points the body left on top of it (an
+// alternation's, a lazy loop's) say nothing about the pass. Any other
+// backward jump compares with the top point.
+Outcome Matcher::ExecGoto(int at) {
+  if (!Has(at, JumpWidth)) return Outcome::Fail;
+  if (ReadDisp16(code_ + at + DisplacementAt) < 0) {
+    int exit = 0;
+    const LoopPoint loop = LoopExitOf(JumpTargetOf(at), exit) ? FindLoopPoint(exit) : LoopPoint{};
+    if (loop.top > 0) {
+      if (!loop.firstPass && PointAt(loop.top).subject() == cursor_) return Outcome::Fail;
+    } else if (TopSubjectIs(cursor_)) {
+      return Outcome::Fail;
+    }
+  }
+  return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
+}
+
+Outcome Matcher::ExecPushBacktrack(int at) {
+  if (!Has(at, JumpWidth)) return Outcome::Fail;
+  if (!PushPoint(JumpTargetOf(at), cursor_)) return Outcome::Stop;
+  return Next(at, JumpWidth);
+}
+
+// The entry of a + loop. The marker names its loop (by the loop's exit), so
+// that the loop end can tell its first pass from the points the body leaves.
+Outcome Matcher::ExecGotoWithMarker(int at) {
+  if (!Has(at, JumpWidth)) return Outcome::Fail;
+  int exit = 0;
+  const Word tag = LoopExitOf(at + JumpWidth, exit) ? LoopMarkerTag(exit) : kNone;
+  if (!PushPoint(kNone, tag)) return Outcome::Stop;
+  return ExecGoto(at);
+}
+
+Outcome Matcher::ExecPushMarker(int at) {
+  int p = at + OpcodeWidth;
+  while (p < codeLength_) {
+    const std::uint8_t op = code_[p];
+    if ((op == CaptureStart || op == CaptureEnd) && Has(p, CaptureWidth)) p += CaptureWidth;
+    else if (op == PlainGroupEnd) p += OpcodeWidth;
+    else break;
+  }
+  // Only a forward Goto (an alternative's exit) makes the marker useless. A
+  // backward one is a greedy loop's rewritten back jump, which the first
+  // match still saw as GreedyLoopEnd: the marker stays, so every match
+  // behaves like the first.
+  if (p + JumpWidth <= codeLength_ && code_[p] == Goto &&
+      ReadDisp16(code_ + p + DisplacementAt) > 0) {
+    code_[at] = NoOperation;
+  } else if (!PushPoint(kNone, kNone)) {
+    return Outcome::Stop;
+  }
+  return Next(at, OpcodeWidth);
+}
+
+bool Matcher::SetsDiffer(int setAt, std::uint8_t c) const {
+  // True when the set at setAt cannot begin with byte c.
+  if (!Has(setAt, SetHeaderWidth) || !Has(setAt, SetHeaderWidth + code_[setAt + 1]))
+    return false;
+  const bool inSet = ByteSetHas(code_ + setAt, c);
+  return code_[setAt] == ByteSet ? !inSet : inSet;
+}
+
+// A greedy loop whose continuation can never begin like another iteration
+// drops its backtrack point at each pass; every other loop keeps it.
+std::uint8_t Matcher::ChooseGreedyLoopRewrite(int at) const {
+  int p = at + JumpWidth;
+  while (p + 2 < codeLength_) {
+    const std::uint8_t op = code_[p];
+    if (op == CaptureStart || op == CaptureEnd) p += CaptureWidth;
+    else if (op == PlainGroupEnd) p += OpcodeWidth;
+    else break;
+  }
+  if (p >= codeLength_) return PopBacktrackAndGoto;
+  std::uint8_t c;
+  if (code_[p] == LiteralRun && Has(p, RunHeaderWidth + 1) && code_[p + 1] > 0) {
+    c = code_[p + RunHeaderWidth];
+  } else if (code_[p] == AtLineEnd) {
+    c = '\n';
+  } else {
+    return Goto;
+  }
+  const int loopStart = JumpTargetOf(at);
+  const int t = loopStart + JumpWidth;  // the loop body's first instruction
+  if (loopStart < 0 || !Has(t, 1)) return Goto;
+  if (code_[t] == LiteralRun && Has(t, RunHeaderWidth + 1) && code_[t + 1] > 0 &&
+      code_[t + RunHeaderWidth] != c)
+    return PopBacktrackAndGoto;
+  if ((code_[t] == ByteSet || code_[t] == NegatedByteSet) && SetsDiffer(t, c))
+    return PopBacktrackAndGoto;
+  return Goto;
+}
+
+Outcome Matcher::ExecGreedyLoopEnd(int at) {
+  if (!Has(at, JumpWidth)) return Outcome::Fail;
+  code_[at] = ChooseGreedyLoopRewrite(at);
+  return Outcome::Continue;  // pc_ still at `at`: runs as what it became
+}
+
+// A loop whose continuation can never begin like another pass keeps no
+// point across passes: the pass's own point (and whatever its body left) is
+// dropped, and a pass that consumed nothing leaves the loop at its exit.
+Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
+  if (!Has(at, JumpWidth) || pointTop_ == 0) return Outcome::Fail;
+  const int loopStart = JumpTargetOf(at);
+  int exit = 0;
+  const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
+  if (loop.top > 0) {
+    CutTo(loop.top);
+    if (loop.firstPass) {
+      pc_ = loopStart;
+      return Outcome::Continue;
+    }
+    const bool empty = PointAt(loop.top).subject() == cursor_;
+    RemoveTopPoint(LogFate::KeepPending);
+    pc_ = empty ? exit : loopStart;
+    return Outcome::Continue;
+  }
+  if (TopSubjectIs(cursor_)) {
+    // The loop is left at its exit, the target of its PushBacktrack. The top
+    // point is that PushBacktrack's own one unless the body left a point (an
+    // alternation's): resuming there would re-enter the body instead.
+    RemoveTopPoint(LogFate::KeepPending);
+    if (!Has(loopStart, JumpWidth) || code_[loopStart] != PushBacktrack) return Outcome::Fail;
+    return JumpTo(loopStart + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
+  }
+  RemoveTopPoint(LogFate::KeepPending);
+  return ExecGoto(at);
+}
+
+// First tries what follows the construct, keeping the construct's body as
+// the way back.
+Outcome Matcher::ExecLazySkip(int at) {
+  if (!Has(at, JumpWidth)) return Outcome::Fail;
+  if (JumpTargetOf(at) < codeLength_ && !PushPoint(at + JumpWidth, cursor_))
+    return Outcome::Stop;
+  return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
+}
+
+// After a pass of a lazy loop: a pass that consumed nothing fails; otherwise
+// the loop goes on after its exit, keeping another pass as the way back.
+// The pass's own point stays under the points its body left, so that
+// backtracking into the body still finds the loop; resuming it later only
+// retries the exit from where the pass began, which has failed already.
+Outcome Matcher::ExecLazyLoopEnd(int at) {
+  if (!Has(at, JumpWidth) || pointTop_ == 0) return Outcome::Fail;
+  const int loopStart = JumpTargetOf(at);
+  int exit = 0;
+  const LoopPoint loop = LoopExitOf(loopStart, exit) ? FindLoopPoint(exit) : LoopPoint{};
+  if (loop.top > 0) {
+    if (!loop.firstPass && PointAt(loop.top).subject() == cursor_) return Outcome::Fail;
+  } else {
+    RemoveTopPoint(LogFate::KeepPending);
+    if (ReadDisp16(code_ + at + DisplacementAt) < 0 && TopSubjectIs(cursor_))
+      return Outcome::Fail;
+  }
+  if (!PushPoint(loopStart, cursor_)) return Outcome::Stop;
+  return Next(at, JumpWidth);
+}
+
+// --- Counted repeats ---------------------------------------------------------------
+
+// Whether the counted repeat starting at `repeatStart` ends in a
+// LazyCountedLoopEnd that jumps back to it.
+bool Matcher::IsLazyRepeat(int repeatStart) const {
+  const int end = JumpTargetOf(repeatStart);
+  const int loopEnd = end - CountedWidth;
+  return loopEnd > repeatStart && Has(loopEnd, CountedWidth) &&
+         code_[loopEnd] == LazyCountedLoopEnd && JumpTargetOf(loopEnd) == repeatStart;
+}
+
+// The back jump of a counted repeat. Its count bounds the passes, so it
+// needs no test for a pass that consumed nothing; that test (the top point
+// at the cursor) would also see the point a lazy loop in the body has just
+// left at the cursor and reject a sound pass: (..+?){2,} against "bacaa".
+Outcome Matcher::CountedBackJump(int at) {
+  return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
+}
+
+Outcome Matcher::ExecCountedRepeatStart(int at, int entered) {
+  if (!Has(at, CountedWidth)) return Outcome::Fail;
+  if (CountOf(at) == 0 && entered == at && IsLazyRepeat(at)) {
+    // Entering a lazy repeat with no compulsory pass: what follows is
+    // tried first, a pass only when that fails (resuming here).
+    if (!PushPoint(at, cursor_)) return Outcome::Stop;
+    return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
+  }
+  if (CountOf(at) > 0) {
+    if (!DecrementCounter(at + CountAt)) return Outcome::Stop;
+    if (!PushPoint(kNone, kNone)) return Outcome::Stop;
+  } else if (!PushPoint(JumpTargetOf(at), cursor_)) {
+    return Outcome::Stop;
+  }
+  return Next(at, CountedWidth);
+}
+
+Outcome Matcher::ExecCountedLoopEnd(int at) {
+  if (!Has(at, CountedWidth)) return Outcome::Fail;
+  if (CountOf(at) == 0) return Next(at, CountedWidth);
+  if (!DecrementCounter(at + CountAt)) return Outcome::Stop;
+  return CountedBackJump(at);
+}
+
+Outcome Matcher::ExecLazyCountedLoopEnd(int at) {
+  if (!Has(at, CountedWidth)) return Outcome::Fail;
+  if (CountOf(at) == 0) return Next(at, CountedWidth);
+  // Logged, so that backtracking into an earlier pass sees its count.
+  if (!DecrementCounter(at + CountAt)) return Outcome::Stop;
+  const int repeatStart = JumpTargetOf(at);
+  if (!Has(repeatStart, CountedWidth)) return Outcome::Fail;
+  if (CountOf(repeatStart) > 0) return CountedBackJump(at);
+  // Lazy: go on after the repeat, another pass being the way back. The
+  // points below stay: the newest may be the body's own (an alternative),
+  // and the pass's point only retries what failed before.
+  if (!PushPoint(repeatStart, cursor_)) return Outcome::Stop;
+  return Next(at, CountedWidth);
+}
+
+Outcome Matcher::ExecSetCounter(int at) {
+  if (!Has(at, CountedWidth)) return Outcome::Fail;
+  const int field = JumpTargetOf(at);
+  if (!Has(field, kU16Bytes)) return Outcome::Fail;
+  // Logged, so that backtracking into an earlier pass of an enclosing
+  // repeat finds the counts that pass had, not the re-initialised ones.
+  if (!LogCounter(field)) return Outcome::Stop;
+  WriteU16(code_ + field, CountOf(at));
+  enteredRepeat_ = field - CountAt;  // the CountedRepeatStart it may initialise
+  return Next(at, CountedWidth);
+}
+
+// --- Groups, options and assertions ------------------------------------------------
+
+Outcome Matcher::ExecCapture(int at, std::uint8_t op) {
+  if (!Has(at, CaptureWidth)) return Outcome::Fail;
+  const int group = code_[at + GroupAt];
+  if (group < registerCount_) {
+    if (op == CaptureStart) {
+      program_.startSlots[group] = cursor_;
+      program_.groupStates[group] |= kGroupOpen;
+    } else {
+      program_.endSlots[group] = cursor_;
+      program_.groupStates[group] &= ~kGroupOpen;
+    }
+  }
+  return Next(at, CaptureWidth);
+}
+
+Outcome Matcher::ExecOptionChange(int at, std::uint8_t op) {
+  switch (op) {
+    case IgnoreCaseOn:
+      options_ |= IgnoreCase;
+      return Next(at, OpcodeWidth);
+    case IgnoreCaseOff:
+      options_ &= ~static_cast<std::uint32_t>(IgnoreCase);
+      return Next(at, OpcodeWidth);
+    default:  // SetRunOptions
+      if (!Has(at, ByteOperandWidth)) return Outcome::Fail;
+      options_ = code_[at + 1];
+      return Next(at, ByteOperandWidth);
+  }
 }
 
 Outcome Matcher::ExecAssertionStart(int at) {
-  if (!Has(at, 3)) return Outcome::Fail;
-  const int slot = Target(at + 1);
-  if (!Has(slot, 2)) return Outcome::Fail;
+  if (!Has(at, JumpWidth)) return Outcome::Fail;
+  const int slot = JumpTargetOf(at);
+  if (!Has(slot, kU16Bytes)) return Outcome::Fail;
   if (!PushPoint(kNone, cursor_)) return Outcome::Stop;
   if (stack_.size > kMaxAssertionDepth) return Outcome::Stop;
   WriteU16(code_ + slot, static_cast<std::uint16_t>(stack_.size));
-  pc_ = at + 3;
-  return Outcome::Continue;
+  return Next(at, JumpWidth);
 }
 
 // Cuts the stack back to the depth in the slot at slotAt, leaving the
-// AssertionStart point on top, and removes that point.
-Outcome Matcher::ExecAssertionEnd(int slotAt, bool restoreCursor) {
-  if (!Has(slotAt, 2)) return Outcome::Fail;
+// AssertionStart point on top, and removes that point. False when the slot
+// holds no such depth.
+bool Matcher::CloseAssertion(int slotAt, bool restoreCursor) {
+  if (!Has(slotAt, kU16Bytes)) return false;
   const std::int64_t depth = ReadU16(code_ + slotAt);
-  if (depth < kPointFixedWords || depth > stack_.size || !IsAssertionPoint(depth))
-    return Outcome::Fail;
-  stack_.size = depth;
-  pointTop_ = depth;
-  logCount_ = 0;
-  if (restoreCursor) cursor_ = stack_[depth - 2];
+  if (depth < kPointFixedWords || depth > stack_.size || !IsAssertionPoint(depth)) return false;
+  CutTo(depth);
+  if (restoreCursor) cursor_ = PointAt(depth).subject();
   RemoveTopPoint(LogFate::KeepPending);
-  return Outcome::Continue;
+  return true;
 }
 
-bool Matcher::IsWordBoundary() const {
-  if (size_ == 0) return false;
-  if (cursor_ == 0) return IsWordByte(subject_[0]);
-  if (cursor_ >= size_) return IsWordByte(subject_[size_ - 1]);
-  return IsWordByte(subject_[cursor_ - 1]) != IsWordByte(subject_[cursor_]);
+// LookAheadEnd puts the cursor back where the look-ahead began;
+// AtomicGroupEnd leaves it where the group's body ended.
+Outcome Matcher::ExecAssertionEnd(int at, std::uint8_t op) {
+  if (!CloseAssertion(at + SlotAt, op == LookAheadEnd)) return Outcome::Fail;
+  return Next(at, SlotWidth);
 }
 
-Outcome Matcher::Step() {
-  const int at = pc_;
-  // Set only by the SetCounter executed right before: a CountedRepeatStart
-  // reached that way is being entered, not resumed or looped back to.
-  const int entered = enteredRepeat_;
-  enteredRepeat_ = -1;
-  const std::uint8_t op = code_[at];
-  const bool atEnd = cursor_ >= size_;
-  auto check = [&](bool holds) {
-    if (!holds) return Outcome::Fail;
-    pc_ = at + 1;
-    return Outcome::Continue;
-  };
-  auto consume = [&](bool accepted) {
-    if (atEnd || !accepted) return Outcome::Fail;
-    ++cursor_;
-    pc_ = at + 1;
-    return Outcome::Continue;
-  };
-  switch (op) {
-    case LiteralRun:
-      return ExecLiteralRun(at);
-    case AtLineStart:
-      return check(size_ == 0 || cursor_ == 0 ||
-                    (cursor_ < size_ && subject_[cursor_ - 1] == '\n'));
-    case AtLineEnd:
-      if (atEnd) return check(size_ == 0 || subject_[size_ - 1] != '\n');
-      return check(subject_[cursor_] == '\n');
-    case AtTextStart:
-      return check(cursor_ == 0);
-    case AtTextEnd:
-      return check(atEnd);
-    case AtTextEndOrFinalNewline:
-      if (atEnd) return check(size_ == 0 || subject_[size_ - 1] != '\n');
-      return check(cursor_ == size_ - 1 && subject_[cursor_] == '\n');
-    case AtSearchStart:
-      return check(cursor_ == position_);
-    case Goto:
-    case AlternativeExit:
-      return ExecGoto(at);
-    case PushBacktrack:
-      if (!Has(at, 3)) return Outcome::Fail;
-      if (!PushPoint(Target(at + 1), cursor_)) return Outcome::Stop;
-      pc_ = at + 3;
-      return Outcome::Continue;
-    case PopBacktrackAndGoto:
-      return ExecPopBacktrackAndGoto(at);
-    case GreedyLoopEnd:
-      return ExecGreedyLoopEnd(at);
-    case GotoWithMarker: {
-      if (!Has(at, 3)) return Outcome::Fail;
-      // The marker names its loop (by the loop's exit), so that the loop end
-      // can tell its first pass from the points the body leaves.
-      int exit = 0;
-      const Word tag = LoopExitOf(at + 3, exit) ? LoopMarkerTag(exit) : kNone;
-      if (!PushPoint(kNone, tag)) return Outcome::Stop;
-      return ExecGoto(at);
-    }
-    case PushMarker:
-      return ExecPushMarker(at);
-    case CountedRepeatStart:
-      if (!Has(at, 5)) return Outcome::Fail;
-      if (ReadU16(code_ + at + 3) == 0 && entered == at && IsLazyRepeat(at)) {
-        // Entering a lazy repeat with no compulsory pass: what follows is
-        // tried first, a pass only when that fails (resuming here).
-        if (!PushPoint(at, cursor_)) return Outcome::Stop;
-        return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
-      }
-      if (ReadU16(code_ + at + 3) > 0) {
-        if (!LogCounter(at + 3)) return Outcome::Stop;
-        WriteU16(code_ + at + 3, static_cast<std::uint16_t>(ReadU16(code_ + at + 3) - 1));
-        if (!PushPoint(kNone, kNone)) return Outcome::Stop;
-      } else if (!PushPoint(Target(at + 1), cursor_)) {
-        return Outcome::Stop;
-      }
-      pc_ = at + 5;
-      return Outcome::Continue;
-    case CountedLoopEnd:
-      if (!Has(at, 5)) return Outcome::Fail;
-      if (ReadU16(code_ + at + 3) == 0) {
-        pc_ = at + 5;
-        return Outcome::Continue;
-      }
-      if (!LogCounter(at + 3)) return Outcome::Stop;
-      WriteU16(code_ + at + 3, static_cast<std::uint16_t>(ReadU16(code_ + at + 3) - 1));
-      return CountedBackJump(at);
-    case SetCounter: {
-      if (!Has(at, 5)) return Outcome::Fail;
-      const int field = Target(at + 1);
-      if (!Has(field, 2)) return Outcome::Fail;
-      // Logged, so that backtracking into an earlier pass of an enclosing
-      // repeat finds the counts that pass had, not the re-initialised ones.
-      if (!LogCounter(field)) return Outcome::Stop;
-      WriteU16(code_ + field, ReadU16(code_ + at + 3));
-      enteredRepeat_ = field - 3;  // the CountedRepeatStart it may initialise
-      pc_ = at + 5;
-      return Outcome::Continue;
-    }
-    case LazySkip:
-      if (!Has(at, 3)) return Outcome::Fail;
-      if (Target(at + 1) < codeLength_ && !PushPoint(at + 3, cursor_)) return Outcome::Stop;
-      return JumpTo(at + 1) ? Outcome::Continue : Outcome::Fail;
-    case LazyLoopEnd:
-      return ExecLazyLoopEnd(at);
-    case LazyCountedLoopEnd: {
-      if (!Has(at, 5)) return Outcome::Fail;
-      const std::uint16_t count = ReadU16(code_ + at + 3);
-      if (count == 0) {
-        pc_ = at + 5;
-        return Outcome::Continue;
-      }
-      // Logged, so that backtracking into an earlier pass sees its count.
-      if (!LogCounter(at + 3)) return Outcome::Stop;
-      WriteU16(code_ + at + 3, static_cast<std::uint16_t>(count - 1));
-      const int repeatStart = Target(at + 1);
-      if (!Has(repeatStart, 5)) return Outcome::Fail;
-      if (ReadU16(code_ + repeatStart + 3) > 0) return CountedBackJump(at);
-      // Lazy: go on after the repeat, another pass being the way back. The
-      // points below stay: the newest may be the body's own (an
-      // alternative), and the pass's point only retries what failed before.
-      if (!PushPoint(repeatStart, cursor_)) return Outcome::Stop;
-      pc_ = at + 5;
-      return Outcome::Continue;
-    }
-    case Dot:
-      return consume(!atEnd && (subject_[cursor_] != '\n' || (options_ & DotMatchesNewline)));
-    case DotRepeat:
-      for (;;) {
-        if (!PushPoint(at + 1, cursor_)) return Outcome::Stop;
-        if (cursor_ >= size_ || (subject_[cursor_] == '\n' && !(options_ & DotMatchesNewline)))
-          return Outcome::Fail;
-        ++cursor_;
-        if (--budget_.instructionsLeft < 0) return Outcome::Stop;
-      }
-    case ByteSet:
-    case NegatedByteSet:
-      return ExecByteSet(at, op == NegatedByteSet);
-    case CaptureStart:
-    case CaptureEnd: {
-      if (!Has(at, 3)) return Outcome::Fail;
-      const int group = code_[at + 1];
-      if (group < registerCount_) {
-        if (op == CaptureStart) {
-          program_.startSlots[group] = cursor_;
-          program_.groupStates[group] |= kGroupOpen;
-        } else {
-          program_.endSlots[group] = cursor_;
-          program_.groupStates[group] &= ~kGroupOpen;
-        }
-      }
-      pc_ = at + 3;
-      return Outcome::Continue;
-    }
-    case IgnoreCaseOn:
-      options_ |= IgnoreCase;
-      pc_ = at + 1;
-      return Outcome::Continue;
-    case IgnoreCaseOff:
-      options_ &= ~static_cast<std::uint32_t>(IgnoreCase);
-      pc_ = at + 1;
-      return Outcome::Continue;
-    case SetRunOptions:
-      if (!Has(at, 2)) return Outcome::Fail;
-      options_ = code_[at + 1];
-      pc_ = at + 2;
-      return Outcome::Continue;
-    case AssertionStart:
-      return ExecAssertionStart(at);
-    case LookAheadEnd:
-    case AtomicGroupEnd: {
-      const Outcome outcome = ExecAssertionEnd(at + 1, op == LookAheadEnd);
-      if (outcome == Outcome::Continue) pc_ = at + 3;
-      return outcome;
-    }
-    case NegativeLookAheadFail:
-      if (!Has(at + 1, 3) || code_[at + 1] != LookAheadEnd) return Outcome::Fail;
-      ExecAssertionEnd(at + 2, false);
-      return Outcome::Fail;
-    case BackReference:
-      return ExecBackReference(at);
-    case WordByte:
-      return consume(!atEnd && IsWordByte(subject_[cursor_]));
-    case NonWordByte:
-      return consume(!atEnd && !IsWordByte(subject_[cursor_]));
-    case AtWordStart:
-      return check(!atEnd && IsWordByte(subject_[cursor_]) &&
-                    (cursor_ == 0 || !IsWordByte(subject_[cursor_ - 1])));
-    case AtWordEnd:
-      return check(cursor_ > 0 && IsWordByte(subject_[cursor_ - 1]) &&
-                    (atEnd || !IsWordByte(subject_[cursor_])));
-    case AtWordBoundary:
-      return check(IsWordBoundary());
-    case NotAtWordBoundary:
-      return check(!IsWordBoundary());
-    default:  // code 0, 37, PlainGroupStart/End, anything above 43
-      pc_ = at + 1;
-      return Outcome::Continue;
-  }
+// The body of a negative look-ahead matched: the look-ahead (the
+// LookAheadEnd right after) is closed, and fails.
+Outcome Matcher::ExecNegativeLookAheadFail(int at) {
+  const int end = at + OpcodeWidth;
+  if (!Has(end, SlotWidth) || code_[end] != LookAheadEnd) return Outcome::Fail;
+  CloseAssertion(end + SlotAt, false);
+  return Outcome::Fail;
 }
+
+// --- The run ---------------------------------------------------------------------
 
 int Matcher::Run() {
   for (int i = 0; i < registerCount_; ++i) {
