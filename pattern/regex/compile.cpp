@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "pattern/regex/search_aids.h"
+
 namespace fromsel::regex {
 
 namespace {
@@ -334,7 +336,7 @@ class Compiler {
   bool CloseGroup();
   bool Alternative();
   bool Finish();
-  bool BuildSearchAids();
+  bool AllocateWorkArrays();
   void DropSearchAids();
 
   const std::uint8_t* start_;
@@ -1222,51 +1224,12 @@ bool Compiler::Finish() {
   if (!groups_.Empty()) return Fail(UnmatchedOpen);
   program_.codeLength = write_;
   program_.registerCount = nextGroup_;
-  return BuildSearchAids();
+  if (!BuildSearchAids(program_, GatedMalloc)) return Fail(MemoryExhausted);
+  return AllocateWorkArrays();
 }
 
-bool Compiler::BuildSearchAids() {
-  std::uint8_t* code = program_.code;
-  const std::uint8_t* end = code + program_.codeLength;
-  if (program_.codeLength > 0) {
-    const std::uint8_t* p = code;
-    if (p < end && *p == CaptureStart) p += 3;
-    if (p < end && (*p == GotoWithMarker || *p == LazySkip)) p += 3;
-    if (p < end && *p == DotRepeat) {
-      program_.options |= StartsWithDotRepeat;
-    } else if (p < end && *p == PushBacktrack && InstructionLength(p, end) == 3) {
-      const std::uint8_t* set = p + 3;
-      if (set < end && (*set == ByteSet || *set == NegatedByteSet)) {
-        const int setLength = InstructionLength(set, end);
-        if (setLength > 0 && set + setLength < end && set[setLength] == GreedyLoopEnd) {
-          program_.leadingSet = const_cast<std::uint8_t*>(set);
-        }
-      }
-    }
-    const std::uint8_t* first = code;
-    if (*first == CaptureStart) first += 3;
-    if (first < end && *first == LiteralRun && InstructionLength(first, end) > 0) {
-      program_.options |= StartsWithLiteral;
-      program_.requiredLiteral = const_cast<std::uint8_t*>(first + 1);
-    } else {
-      program_.requiredLiteral = const_cast<std::uint8_t*>(FindRequiredLiteral(code, end));
-    }
-  }
-  if (program_.requiredLiteral != nullptr) {
-    const std::uint8_t* literal = program_.requiredLiteral;
-    const int length = literal[0];
-    bool hasEscape = false;
-    for (int i = 0; i + 1 < length; ++i) hasEscape = hasEscape || literal[1 + i] == LiteralEscape;
-    if (hasEscape) {
-      program_.options |= NoSkipSearch;
-    } else {
-      void* table = GatedMalloc(ByteValues * sizeof(std::int32_t));
-      if (table == nullptr) return Fail(MemoryExhausted);
-      program_.skipTable = static_cast<std::int32_t*>(table);
-      const bool fold = (program_.options & (IgnoreCase | FoldForSearch)) != 0;
-      BuildSkipTable(literal + 1, length, fold, program_.skipTable);
-    }
-  }
+// The matcher's per-register work arrays, zeroed.
+bool Compiler::AllocateWorkArrays() {
   const std::size_t arrayBytes =
       static_cast<std::size_t>(program_.registerCount) * sizeof(std::int32_t);
   std::int32_t** arrays[] = {&program_.startSlots, &program_.endSlots, &program_.groupStates};
@@ -1319,86 +1282,6 @@ std::uint8_t EscapeLetterValue(std::uint8_t letter) {
     case 't': return 0x09;
     case 'v': return 0x0B;
     default: return letter;
-  }
-}
-
-// Whether walking instructions from `from` meets one that starts at `at`.
-bool InstructionStartsAt(const std::uint8_t* from, const std::uint8_t* at,
-                         const std::uint8_t* end) {
-  while (from < at) {
-    const int length = InstructionLength(from, end);
-    if (length == 0) return false;
-    from += length;
-  }
-  return from == at;
-}
-
-// Walks the code that every match passes through, jumping over optional and
-// counted bodies and over alternatives, and returns the length byte of the
-// longest LiteralRun met (the first of equal lengths), or null.
-const std::uint8_t* FindRequiredLiteral(const std::uint8_t* code, const std::uint8_t* end) {
-  const std::uint8_t* best = nullptr;
-  const std::uint8_t* p = code;
-  auto jumpTarget = [&](const std::uint8_t* at) -> const std::uint8_t* {
-    const std::uint8_t* target = JumpTarget(at + 1);
-    return target >= code && target <= end ? target : nullptr;
-  };
-  while (p < end) {
-    const int length = InstructionLength(p, end);
-    if (length == 0) break;
-    switch (*p) {
-      case LiteralRun:
-        if (best == nullptr || p[1] > best[0]) best = p + 1;
-        p += length;
-        break;
-      case PushBacktrack: {
-        if (ReadDisp16(p + 1) <= 0) {
-          p += length;
-          break;
-        }
-        const std::uint8_t* target = jumpTarget(p);
-        if (target == nullptr) return best;
-        const std::uint8_t* skipped = p + length;
-        p = target;
-        // The exit of an alternative, if the last instruction skipped over
-        // is a forward Goto (and not merely three bytes that look like one).
-        if (p - 3 >= skipped && p[-3] == Goto && ReadDisp16(p - 2) > 0 &&
-            InstructionStartsAt(skipped, p - 3, end)) {
-          const std::uint8_t* after = jumpTarget(p - 3);
-          if (after == nullptr) return best;
-          p = after;
-        }
-        break;
-      }
-      case Goto:
-      case GotoWithMarker:
-      case LazySkip:
-      case CountedRepeatStart:
-        if (ReadDisp16(p + 1) > 0) {
-          const std::uint8_t* target = jumpTarget(p);
-          if (target == nullptr) return best;
-          p = target;
-        } else {
-          p += length;
-        }
-        break;
-      case IgnoreCaseOn:
-      case IgnoreCaseOff:
-        return nullptr;
-      default:
-        p += length;
-        break;
-    }
-  }
-  return best;
-}
-
-void BuildSkipTable(const std::uint8_t* literal, int length, bool fold, std::int32_t* skipTable) {
-  const std::uint8_t* table = fold ? CaseTable() : nullptr;
-  for (int c = 0; c < ByteValues; ++c) skipTable[c] = length;
-  for (int j = 0; j + 1 < length; ++j) {
-    const std::uint8_t b = table != nullptr ? table[literal[j]] : literal[j];
-    skipTable[b] = length - 1 - j;
   }
 }
 

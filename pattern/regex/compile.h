@@ -21,8 +21,6 @@ struct ScanResult {
 ScanResult ScanOctal(const char* text, const char* end, int maxDigits);
 ScanResult ScanHex(const char* text, const char* end, int maxDigits);
 std::uint8_t EscapeLetterValue(std::uint8_t letter);
-const std::uint8_t* FindRequiredLiteral(const std::uint8_t* code, const std::uint8_t* end);
-void BuildSkipTable(const std::uint8_t* literal, int length, bool fold, std::int32_t* skipTable);
 
 // Test hook: while a gate is set, every allocation the compiler makes (code
 // buffer growth, group stack, skip table, work arrays) asks it first, and a

@@ -9,6 +9,7 @@
 
 #include "pattern/regex/disasm.h"
 #include "pattern/regex/program.h"
+#include "pattern/regex/search_aids.h"
 
 namespace fromsel::regex {
 namespace {

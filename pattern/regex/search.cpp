@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pattern/regex/search_aids.h"
+
 namespace fromsel::regex {
 
 namespace {

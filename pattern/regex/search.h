@@ -11,7 +11,4 @@ namespace fromsel::regex {
 int SearchRegex(RegexProgram& program, const char* subject, int size, int start, int range,
                 RegexRegisters* registers);
 
-// Fills the fastmap and sets fastmapValid and canMatchEmpty.
-void CompileFastmap(RegexProgram& program);
-
 }  // namespace fromsel::regex

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pattern/regex/compile.h"
+#include "pattern/regex/search_aids.h"
 
 namespace fromsel::regex {
 namespace {
