@@ -200,118 +200,162 @@ int SearchBackwards(RegexProgram& program, const char* subject, int size, Offset
   return NoMatch;
 }
 
-}  // namespace
-
-int SearchRegex(RegexProgram& program, const char* subject, int size, int startArg, int rangeArg,
-                RegexRegisters* registers) {
-  MatchBudget budget;
-  Offset start = startArg;
-  Offset range = rangeArg;
-  if (start < 0 || start > size || !program.code) return NoMatch;
-  if (program.fastmap && !program.fastmapValid) CompileFastmap(program);
-  if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
-
-  const SearchBytes bytes(program, subject, size);
+// What a forward search does, decided from the program and the range before
+// any position is tried.
+struct SearchPlan {
+  enum class Kind { NoMatch, OneAttempt, Scan };
+  Kind kind = Kind::Scan;
+  Offset start = 0;           // the one attempt's position, or where the scan begins
+  Offset range = 0;           // positions after `start` the scan may still try
   bool anchored = false;      // matches start only at line starts
   bool lineAnchored = false;  // ... because the program begins with ^
-  bool textStart = false;
-  if (program.codeLength > 0) {
-    switch (program.code[0]) {
-      case AtTextStart:
-        textStart = true;
-        break;
-      case AtLineStart:
-        anchored = true;
-        lineAnchored = true;
-        break;
-      case AtSearchStart: {
-        const int result = Attempt(program, subject, size, start, registers, budget);
-        return result >= 0 ? static_cast<int>(start) : result;
-      }
-      default:
-        break;
-    }
+  bool startMatters = false;  // see StartMatters
+};
+
+SearchPlan NoMatchPlan() {
+  SearchPlan plan;
+  plan.kind = SearchPlan::Kind::NoMatch;
+  return plan;
+}
+
+SearchPlan OneAttemptPlan(Offset at) {
+  SearchPlan plan;
+  plan.kind = SearchPlan::Kind::OneAttempt;
+  plan.start = at;
+  return plan;
+}
+
+// Every match holds the required literal: a window without it is refused
+// by one scan instead of backtracking attempts, and a program that begins
+// with the literal starts its scan where the literal is.
+bool NarrowToRequiredLiteral(const RegexProgram& program, const SearchBytes& bytes,
+                             SearchPlan& plan) {
+  const Offset found = FindLiteralInSubject(program, bytes, plan.start);
+  if (found == kNotFound) return false;
+  if (plan.range > 0 && (program.options & StartsWithLiteral)) {
+    plan.start += found;
+    plan.range -= found;
+    if (plan.range < 0) return false;
   }
+  return true;
+}
+
+// The plan step: the anchors at the start of the code, a leading .*, and the
+// required literal. `range` is 0 or more.
+SearchPlan PlanSearch(const RegexProgram& program, const SearchBytes& bytes, Offset start,
+                      Offset range) {
+  const std::uint8_t first =
+      program.codeLength > 0 ? program.code[0] : static_cast<std::uint8_t>(NoOperation);
+  if (first == AtSearchStart) return OneAttemptPlan(start);
+  const bool textStart = first == AtTextStart;
+  SearchPlan plan;
+  plan.start = start;
+  plan.range = range;
+  plan.anchored = plan.lineAnchored = first == AtLineStart;
   // Scanned only when an aid it restrains is in play.
-  const bool startMatters =
-      !textStart && ((program.options & StartsWithDotRepeat) || program.leadingSet)
-          ? StartMatters(program)
-          : false;
+  plan.startMatters = !textStart &&
+                      ((program.options & StartsWithDotRepeat) || program.leadingSet) &&
+                      StartMatters(program);
   // A leading .* reaches from the start it is tried at to any later start
   // its dot can cross to: with DotMatchesNewline one attempt at `start`
   // decides; otherwise line starts do. (Taking it for a text-start anchor
   // under SingleLine would miss every match from a start above 0 or after
   // a newline.)
-  bool onlyAtStart = false;
-  if (!textStart && (program.options & StartsWithDotRepeat) && !startMatters) {
-    if (program.options & DotMatchesNewline) onlyAtStart = true;
-    else anchored = true;
-  }
-  if (onlyAtStart) {
-    const int result = Attempt(program, subject, size, start, registers, budget);
-    return result >= 0 ? static_cast<int>(start) : result;
+  if (!textStart && (program.options & StartsWithDotRepeat) && !plan.startMatters) {
+    if (program.options & DotMatchesNewline) return OneAttemptPlan(start);
+    plan.anchored = true;
   }
   // Only position 0 can match a program tied to the text start.
   if (textStart && range > 0) {
-    if (start > 0) return NoMatch;
-    // Every match holds the required literal: a subject without it is
-    // refused by one scan instead of a backtracking attempt.
+    if (start > 0) return NoMatchPlan();
     if (program.requiredLiteral && FindLiteralInSubject(program, bytes, 0) == kNotFound)
-      return NoMatch;
-    const int result = Attempt(program, subject, size, 0, registers, budget);
-    return result >= 0 ? 0 : result;
+      return NoMatchPlan();
+    return OneAttemptPlan(0);
   }
+  if (program.requiredLiteral && !NarrowToRequiredLiteral(program, bytes, plan))
+    return NoMatchPlan();
+  return plan;
+}
 
-  if (program.requiredLiteral) {
-    const Offset lo = start;  // range >= 0 here
-    const Offset found = FindLiteralInSubject(program, bytes, lo);
-    if (found == kNotFound) return NoMatch;
-    if (range > 0 && (program.options & StartsWithLiteral)) {
-      start += found;
-      range -= found;
-      if (range < 0) return NoMatch;
+// Moves the plan's start over bytes no match can begin with, within its range.
+void SkipToFastmapByte(const RegexProgram& program, const SearchBytes& bytes, SearchPlan& plan) {
+  while (plan.range > 0 && plan.start < bytes.size() &&
+         !program.fastmap[bytes.Mapped(plan.start)]) {
+    ++plan.start;
+    --plan.range;
+  }
+}
+
+// After a failed attempt at plan.start: an anchored search goes on to the
+// next line start, one with a leading set loop past the run of the set
+// (each start inside it would fail the same way). The scan then steps one
+// further.
+void SkipAfterFailedAttempt(const RegexProgram& program, const SearchBytes& bytes,
+                            SearchPlan& plan) {
+  Offset& start = plan.start;
+  Offset& range = plan.range;
+  if (plan.anchored && start < bytes.size() && !(start > 0 && bytes.Raw(start - 1) == '\n')) {
+    while (range > 0 && start < bytes.size() && bytes.Raw(start) != '\n') {
+      ++start;
+      --range;
+    }
+  } else if (program.fastmap && program.leadingSet && !plan.startMatters) {
+    while (range > 0 && start < bytes.size() && LeadingSetAccepts(program, bytes, start)) {
+      ++start;
+      --range;
     }
   }
+}
 
-  const std::uint8_t* fastmap = program.fastmap;
+// The scan loop: tries each position from plan.start that the fastmap, the
+// anchors and the leading set leave, until a match, the end of the range or
+// a stopped attempt.
+int ScanPositions(RegexProgram& program, const char* subject, int size, const SearchBytes& bytes,
+                  SearchPlan plan, RegexRegisters* registers, MatchBudget& budget) {
   for (;;) {
-    if (fastmap && start < size && program.canMatchEmpty != EmptyMatch::Possible &&
-        !(anchored && start == 0)) {
-      if (range > 0) {
-        while (range > 0 && start < size && !fastmap[bytes.Mapped(start)]) {
-          ++start;
-          --range;
-        }
-      } else if (!fastmap[bytes.Mapped(start)]) {
-        return NoMatch;
-      }
+    if (program.fastmap && plan.start < size && program.canMatchEmpty != EmptyMatch::Possible &&
+        !(plan.anchored && plan.start == 0)) {
+      if (plan.range > 0) SkipToFastmapByte(program, bytes, plan);
+      else if (!program.fastmap[bytes.Mapped(plan.start)]) return NoMatch;
     }
-    if (start > size) return NoMatch;
+    if (plan.start > size) return NoMatch;
     // The end of a non-empty subject is no line start, but a leading .* may
     // match there.
-    if ((lineAnchored || program.canMatchEmpty == EmptyMatch::Never) && range > 0 && size > 0 &&
-        start == size)
+    if ((plan.lineAnchored || program.canMatchEmpty == EmptyMatch::Never) && plan.range > 0 &&
+        size > 0 && plan.start == size)
       return NoMatch;
-    const int result = Attempt(program, subject, size, start, registers, budget);
-    if (result >= 0) return static_cast<int>(start);
+    const int result = Attempt(program, subject, size, plan.start, registers, budget);
+    if (result >= 0) return static_cast<int>(plan.start);
     if (result == MatchStopped) return MatchStopped;
-    if (range > 0) {
-      if (anchored && start < size && !(start > 0 && bytes.Raw(start - 1) == '\n')) {
-        while (range > 0 && start < size && bytes.Raw(start) != '\n') {
-          ++start;
-          --range;
-        }
-      } else if (fastmap && program.leadingSet && !startMatters) {
-        while (range > 0 && start < size && LeadingSetAccepts(program, bytes, start)) {
-          ++start;
-          --range;
-        }
-      }
-    }
-    if (range == 0) return NoMatch;
-    ++start;
-    --range;
+    if (plan.range > 0) SkipAfterFailedAttempt(program, bytes, plan);
+    if (plan.range == 0) return NoMatch;
+    ++plan.start;
+    --plan.range;
   }
+}
+
+}  // namespace
+
+int SearchRegex(RegexProgram& program, const char* subject, int size, int start, int range,
+                RegexRegisters* registers) {
+  MatchBudget budget;
+  if (start < 0 || start > size || !program.code) return NoMatch;
+  if (program.fastmap && !program.fastmapValid) CompileFastmap(program);
+  if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
+
+  const SearchBytes bytes(program, subject, size);
+  const SearchPlan plan = PlanSearch(program, bytes, start, range);
+  switch (plan.kind) {
+    case SearchPlan::Kind::NoMatch:
+      return NoMatch;
+    case SearchPlan::Kind::OneAttempt: {
+      const int result = Attempt(program, subject, size, plan.start, registers, budget);
+      return result >= 0 ? static_cast<int>(plan.start) : result;
+    }
+    case SearchPlan::Kind::Scan:
+      break;
+  }
+  return ScanPositions(program, subject, size, bytes, plan, registers, budget);
 }
 
 }  // namespace fromsel::regex
