@@ -332,6 +332,7 @@ class Compiler {
   bool ExactCount(std::uint32_t n, bool& done);
   bool CountedForm(std::uint32_t n, std::uint32_t m, bool lazy);
   bool OpenGroup();
+  bool PushGroup(GroupKind kind, std::uint32_t optionsBefore);
   bool OptionList(std::uint8_t first, bool& opensGroup, bool& caseChanged, bool& optionsChanged);
   bool CloseGroup();
   bool Alternative();
@@ -402,14 +403,14 @@ bool Compiler::Emit(std::uint8_t byte) {
 }
 
 bool Compiler::Emit2(std::uint8_t op, std::uint8_t operand) {
-  if (!Reserve(2)) return false;
+  if (!Reserve(ByteOperandWidth)) return false;
   program_.code[write_++] = op;
   program_.code[write_++] = operand;
   return true;
 }
 
 bool Compiler::EmitZeroDisplacement(std::uint8_t op) {
-  if (!Reserve(3)) return false;
+  if (!Reserve(JumpWidth)) return false;
   program_.code[write_++] = op;
   program_.code[write_++] = 0;
   program_.code[write_++] = 0;
@@ -436,14 +437,14 @@ bool Compiler::SetDisplacement(std::int32_t field, std::int32_t target) {
 
 bool Compiler::WriteJump(std::int32_t at, std::uint8_t op, std::int32_t target) {
   program_.code[at] = op;
-  return SetDisplacement(at + 1, target);
+  return SetDisplacement(at + DisplacementAt, target);
 }
 
 bool Compiler::WriteCounted(std::int32_t at, std::uint8_t op, std::int32_t target,
                             std::uint32_t count) {
   program_.code[at] = op;
-  WriteU16(program_.code + at + 3, static_cast<std::uint16_t>(count));
-  return SetDisplacement(at + 1, target);
+  WriteU16(program_.code + at + CountAt, static_cast<std::uint16_t>(count));
+  return SetDisplacement(at + DisplacementAt, target);
 }
 
 const char* Compiler::Run() {
@@ -529,7 +530,7 @@ bool Compiler::AddLiteral(std::uint32_t c) {
   numericMark_ = false;
   if (!Reserve(4)) return false;
   std::uint8_t* code = program_.code;
-  bool extend = openRun_ != None && openRun_ + 2 + code[openRun_ + 1] == write_ &&
+  bool extend = openRun_ != None && openRun_ + RunHeaderWidth + code[openRun_ + 1] == write_ &&
                 code[openRun_ + 1] < LiteralRunClosingLength;
   if (extend && !AtEnd()) {
     const std::uint8_t next = *p_;
@@ -634,8 +635,8 @@ bool Compiler::EmitSetOfEscape(std::uint8_t letter) {
   std::uint8_t* code = program_.code;
   code[write_] = negated ? NegatedByteSet : ByteSet;
   code[write_ + 1] = FullBitmapBytes;
-  std::memset(code + write_ + 2, 0, FullBitmapBytes + 2);
-  std::uint8_t* bitmap = code + write_ + 2;
+  std::memset(code + write_ + SetHeaderWidth, 0, FullBitmapBytes + SetCountWidth);
+  std::uint8_t* bitmap = code + write_ + SetHeaderWidth;
   if (letter == 'd' || letter == 'D') {
     AddRanges(bitmap, DigitRanges);
   } else {
@@ -654,7 +655,7 @@ void Compiler::FinishClass(std::int32_t setStart) {
   set[1] = static_cast<std::uint8_t>(length);
   set[2 + length] = 0;
   set[3 + length] = 0;
-  write_ = setStart + 2 + length + 2;
+  write_ = setStart + SetHeaderWidth + length + SetCountWidth;
 }
 
 bool Compiler::Class() {
@@ -667,9 +668,9 @@ bool Compiler::Class() {
   std::uint8_t* code = program_.code;
   code[write_] = negated ? NegatedByteSet : ByteSet;
   code[write_ + 1] = FullBitmapBytes;
-  std::memset(code + write_ + 2, 0, FullBitmapBytes + 2);
-  write_ += 2 + FullBitmapBytes + 2;
-  std::uint8_t* bitmap = code + setStart + 2;
+  std::memset(code + write_ + SetHeaderWidth, 0, FullBitmapBytes + SetCountWidth);
+  write_ += SetHeaderWidth + FullBitmapBytes + SetCountWidth;
+  std::uint8_t* bitmap = code + setStart + SetHeaderWidth;
   const std::uint8_t* first = p_;
   bool rangePending = false;
   std::uint32_t rangeStart = 0;
@@ -848,16 +849,16 @@ bool Compiler::Quantifier(std::uint8_t quantifier) {
 bool Compiler::SplitLastLiteral() {
   if (openRun_ == None || openRun_ != lastPiece_) return true;
   const std::int32_t length = program_.code[openRun_ + 1];
-  if (openRun_ + 2 + length != write_) return true;
+  if (openRun_ + RunHeaderWidth + length != write_) return true;
   std::int32_t lastStart = 0;
   for (std::int32_t i = 0; i < length;) {
     lastStart = i;
-    i += program_.code[openRun_ + 2 + i] == LiteralEscape && i + 1 < length ? 2 : 1;
+    i += program_.code[openRun_ + RunHeaderWidth + i] == LiteralEscape && i + 1 < length ? 2 : 1;
   }
   if (lastStart == 0) return true;
   const std::int32_t lastLength = length - lastStart;
   const std::int32_t newRun = write_ - lastLength;
-  if (!InsertGap(newRun, 2)) return false;
+  if (!InsertGap(newRun, RunHeaderWidth)) return false;
   program_.code[openRun_ + 1] = static_cast<std::uint8_t>(lastStart);
   program_.code[newRun] = LiteralRun;
   program_.code[newRun + 1] = static_cast<std::uint8_t>(lastLength);
@@ -882,13 +883,13 @@ bool Compiler::Repeat(bool zeroAllowed, bool manyAllowed, bool lazy) {
     }
     return Emit(DotRepeat);
   }
-  const std::int32_t loopLength = manyAllowed ? 3 : 0;
+  const std::int32_t loopLength = manyAllowed ? JumpWidth : 0;
   const bool secondJump = !zeroAllowed || lazy;
-  const std::int32_t prefix = secondJump ? 6 : 3;
+  const std::int32_t prefix = secondJump ? 2 * JumpWidth : JumpWidth;
   if (!InsertGap(piece, prefix)) return false;
   if (!Reserve(loopLength)) return false;
   code = program_.code;
-  const std::int32_t pushBacktrack = piece + prefix - 3;
+  const std::int32_t pushBacktrack = piece + prefix - JumpWidth;
   const std::int32_t body = piece + prefix;
   const std::int32_t end = write_ + loopLength;
   if (manyAllowed && !WriteJump(write_, lazy ? LazyLoopEnd : GreedyLoopEnd, pushBacktrack)) {
@@ -943,7 +944,7 @@ bool Compiler::Interval() {
   if (n == 1 && m == IntervalLimit) return Repeat(false, true, lazy);
   if (n == 1 && m == 1) return true;
   if (m == 0) {
-    if (!InsertGap(lastPiece_, 3)) return false;
+    if (!InsertGap(lastPiece_, JumpWidth)) return false;
     return WriteJump(lastPiece_, Goto, write_);
   }
   if (n == m) {
@@ -976,8 +977,8 @@ bool Compiler::ExactCount(std::uint32_t n, bool& done) {
   std::int32_t pieceEnd = setAside ? write_ - 1 : write_;
   const std::int32_t pieceLength = pieceEnd - piece;
   std::uint8_t* code = program_.code;
-  const bool singleRun = pieceLength >= 2 && code[piece] == LiteralRun &&
-                         piece + 2 + code[piece + 1] == pieceEnd;
+  const bool singleRun = pieceLength >= RunHeaderWidth && code[piece] == LiteralRun &&
+                         piece + RunHeaderWidth + code[piece + 1] == pieceEnd;
   if (singleRun && code[piece + 1] * n <= MaxRunLength) {
     const std::int32_t runLength = code[piece + 1];
     const std::int32_t extra = runLength * static_cast<std::int32_t>(n - 1);
@@ -986,7 +987,7 @@ bool Compiler::ExactCount(std::uint32_t n, bool& done) {
     if (setAside) std::memmove(code + pieceEnd + extra, code + pieceEnd, 1);
     for (std::uint32_t copy = 1; copy < n; ++copy) {
       std::memcpy(code + pieceEnd + runLength * static_cast<std::int32_t>(copy - 1),
-                  code + piece + 2, static_cast<std::size_t>(runLength));
+                  code + piece + RunHeaderWidth, static_cast<std::size_t>(runLength));
     }
     code[piece + 1] = static_cast<std::uint8_t>(runLength * static_cast<std::int32_t>(n));
     write_ += extra;
@@ -1016,21 +1017,22 @@ bool Compiler::ExactCount(std::uint32_t n, bool& done) {
 bool Compiler::CountedForm(std::uint32_t n, std::uint32_t m, bool lazy) {
   const std::int32_t piece = lastPiece_;
   const bool hasLoopEnd = m > 1;
-  const std::int32_t prefix = hasLoopEnd ? 15 : 10;
+  // One or two SetCounter, then the CountedRepeatStart.
+  const std::int32_t prefix = (hasLoopEnd ? 3 : 2) * CountedWidth;
   if (!InsertGap(piece, prefix)) return false;
   const std::int32_t loopEnd = write_;
-  if (hasLoopEnd && !Reserve(5)) return false;
-  const std::int32_t end = hasLoopEnd ? write_ + 5 : write_;
-  const std::int32_t repeatStart = piece + prefix - 5;
-  const std::int32_t startCounter = repeatStart - 5;
+  if (hasLoopEnd && !Reserve(CountedWidth)) return false;
+  const std::int32_t end = hasLoopEnd ? write_ + CountedWidth : write_;
+  const std::int32_t repeatStart = piece + prefix - CountedWidth;
+  const std::int32_t startCounter = repeatStart - CountedWidth;
   if (hasLoopEnd) {
     if (!WriteCounted(loopEnd, lazy ? LazyCountedLoopEnd : CountedLoopEnd, repeatStart, m - 1)) {
       return false;
     }
-    if (!WriteCounted(piece, SetCounter, loopEnd + 3, m - 1)) return false;
+    if (!WriteCounted(piece, SetCounter, loopEnd + CountAt, m - 1)) return false;
   }
   write_ = end;
-  if (!WriteCounted(startCounter, SetCounter, repeatStart + 3, n)) return false;
+  if (!WriteCounted(startCounter, SetCounter, repeatStart + CountAt, n)) return false;
   return WriteCounted(repeatStart, CountedRepeatStart, end, n);
 }
 
@@ -1076,6 +1078,44 @@ bool Compiler::OptionList(std::uint8_t first, bool& opensGroup, bool& caseChange
   }
 }
 
+// Writes the opening code of a group of `kind` and remembers the group.
+bool Compiler::PushGroup(GroupKind kind, std::uint32_t optionsBefore) {
+  GroupEntry entry{};
+  entry.codeStart = write_;
+  entry.pendingExit = pendingExit_;
+  entry.alternativeStart = alternativeStart_;
+  entry.kind = kind;
+  entry.savedOptions = optionsBefore;
+  switch (kind) {
+    case GroupKind::Capturing:
+      entry.groupNumber = nextGroup_;
+      if (!Reserve(CaptureWidth)) return false;
+      program_.code[write_] = CaptureStart;
+      program_.code[write_ + GroupAt] = static_cast<std::uint8_t>(nextGroup_);
+      program_.code[write_ + GroupAt + 1] = 0;
+      entry.markPosition = write_ + GroupAt + 1;  // the span, set at the close
+      write_ += CaptureWidth;
+      if (++nextGroup_ >= GroupNumberLimit) return Fail(TooBig);
+      break;
+    case GroupKind::Plain:
+      if (!Emit(PlainGroupStart)) return false;
+      openRun_ = None;
+      break;
+    case GroupKind::LookAhead:
+    case GroupKind::NegativeLookAhead:
+    case GroupKind::Atomic:
+      entry.markPosition = write_ + DisplacementAt;
+      if (!EmitZeroDisplacement(AssertionStart)) return false;
+      if (kind == GroupKind::NegativeLookAhead) {
+        entry.backtrackPosition = write_ + DisplacementAt;
+        if (!EmitZeroDisplacement(PushBacktrack)) return false;
+      }
+      break;
+  }
+  if (!groups_.Push(entry)) return Fail(MemoryExhausted);
+  return true;
+}
+
 bool Compiler::OpenGroup() {
   if (AtEnd()) return Fail(PrematureEnd);
   GroupKind kind = GroupKind::Capturing;
@@ -1106,41 +1146,7 @@ bool Compiler::OpenGroup() {
     }
   }
 
-  if (opensGroup) {
-    GroupEntry entry{};
-    entry.codeStart = write_;
-    entry.pendingExit = pendingExit_;
-    entry.alternativeStart = alternativeStart_;
-    entry.kind = kind;
-    entry.savedOptions = optionsBefore;
-    switch (kind) {
-      case GroupKind::Capturing:
-        entry.groupNumber = nextGroup_;
-        if (!Reserve(3)) return false;
-        program_.code[write_] = CaptureStart;
-        program_.code[write_ + 1] = static_cast<std::uint8_t>(nextGroup_);
-        program_.code[write_ + 2] = 0;
-        entry.markPosition = write_ + 2;
-        write_ += 3;
-        if (++nextGroup_ >= GroupNumberLimit) return Fail(TooBig);
-        break;
-      case GroupKind::Plain:
-        if (!Emit(PlainGroupStart)) return false;
-        openRun_ = None;
-        break;
-      case GroupKind::LookAhead:
-      case GroupKind::NegativeLookAhead:
-      case GroupKind::Atomic:
-        entry.markPosition = write_ + 1;
-        if (!EmitZeroDisplacement(AssertionStart)) return false;
-        if (kind == GroupKind::NegativeLookAhead) {
-          entry.backtrackPosition = write_ + 1;
-          if (!EmitZeroDisplacement(PushBacktrack)) return false;
-        }
-        break;
-    }
-    if (!groups_.Push(entry)) return Fail(MemoryExhausted);
-  }
+  if (opensGroup && !PushGroup(kind, optionsBefore)) return false;
   if (optionsChanged && !Emit2(SetRunOptions, static_cast<std::uint8_t>(options_ & 0xFF))) {
     return false;
   }
@@ -1181,12 +1187,12 @@ bool Compiler::CloseGroup() {
     case GroupKind::Atomic:
       if (!Emit(entry.kind == GroupKind::Atomic ? AtomicGroupEnd : LookAheadEnd)) return false;
       if (!SetDisplacement(entry.markPosition, write_)) return false;
-      if (!Emit2(0, 0)) return false;
+      if (!Emit2(0, 0)) return false;  // the depth slot, written by AssertionStart
       break;
     case GroupKind::Capturing: {
       const auto span = static_cast<std::uint8_t>(nextGroup_ - entry.groupNumber);
       program_.code[entry.markPosition] = span;
-      if (!Reserve(3)) return false;
+      if (!Reserve(CaptureWidth)) return false;
       program_.code[write_++] = CaptureEnd;
       program_.code[write_++] = static_cast<std::uint8_t>(entry.groupNumber);
       program_.code[write_++] = span;
@@ -1206,12 +1212,12 @@ bool Compiler::CloseGroup() {
 }
 
 bool Compiler::Alternative() {
-  if (!InsertGap(alternativeStart_, 3)) return false;
+  if (!InsertGap(alternativeStart_, JumpWidth)) return false;
   openRun_ = None;
   if (pendingExit_ != None && !WriteJump(pendingExit_, AlternativeExit, write_)) return false;
-  if (!Reserve(3)) return false;
+  if (!Reserve(JumpWidth)) return false;
   const std::int32_t exit = write_;
-  write_ += 3;
+  write_ += JumpWidth;
   if (!WriteJump(alternativeStart_, PushBacktrack, write_)) return false;
   pendingExit_ = exit;
   lastPiece_ = None;
