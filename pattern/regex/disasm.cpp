@@ -66,7 +66,7 @@ void AppendSet(std::string& out, const std::uint8_t* at) {
   }
   out += "] L=";
   AppendNumber(out, at[1]);
-  const int ranges = ReadU16(at + 2 + at[1]);
+  const int ranges = ReadU16(at + SetHeaderWidth + at[1]);
   if (ranges != 0) {
     out += " ranges=";
     AppendNumber(out, ranges);
@@ -81,26 +81,26 @@ void AppendOperands(std::string& out, const std::uint8_t* code, const std::uint8
     case Goto: case AlternativeExit: case PushBacktrack: case PopBacktrackAndGoto:
     case GreedyLoopEnd: case GotoWithMarker: case LazySkip: case LazyLoopEnd:
     case AssertionStart:
-      AppendTarget(out, code, at + 1);
+      AppendTarget(out, code, at + DisplacementAt);
       break;
     case CountedRepeatStart: case CountedLoopEnd: case LazyCountedLoopEnd:
-      AppendTarget(out, code, at + 1);
+      AppendTarget(out, code, at + DisplacementAt);
       out += " count ";
-      AppendNumber(out, ReadU16(at + 3));
+      AppendNumber(out, ReadU16(at + CountAt));
       break;
     case SetCounter:
-      AppendTarget(out, code, at + 1);
+      AppendTarget(out, code, at + DisplacementAt);
       out += " value ";
-      AppendNumber(out, ReadU16(at + 3));
+      AppendNumber(out, ReadU16(at + CountAt));
       break;
     case ByteSet: case NegatedByteSet:
       AppendSet(out, at);
       break;
     case CaptureStart: case CaptureEnd:
       out += ' ';
-      AppendNumber(out, at[1]);
+      AppendNumber(out, at[GroupAt]);
       out += " span ";
-      AppendNumber(out, at[2]);
+      AppendNumber(out, at[GroupAt + 1]);
       break;
     case SetRunOptions: {
       char hex[8];
@@ -110,11 +110,11 @@ void AppendOperands(std::string& out, const std::uint8_t* code, const std::uint8
     }
     case LookAheadEnd: case AtomicGroupEnd:
       out += " slot ";
-      AppendNumber(out, ReadU16(at + 1));
+      AppendNumber(out, ReadU16(at + SlotAt));
       break;
     case BackReference:
       out += ' ';
-      AppendNumber(out, at[1]);
+      AppendNumber(out, at[GroupAt]);
       break;
     default:
       break;
