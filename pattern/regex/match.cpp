@@ -117,36 +117,37 @@ class BacktrackStack {
 //   options: the options in force
 class BacktrackPoint {
  public:
-  BacktrackPoint(const BacktrackStack& stack, std::int64_t top)
-      : stack_(stack),
-        top_(top),
-        logCountAt_(top - 4 - kRegisterWords * static_cast<std::int64_t>(stack[top - 4]) - 1) {}
+  BacktrackPoint(const BacktrackStack& stack, std::int64_t top) : stack_(stack), top_(top) {}
 
   std::uint32_t options() const { return static_cast<std::uint32_t>(stack_[top_ - 1]); }
   Word subject() const { return stack_[top_ - 2]; }
   Word resume() const { return stack_[top_ - 3]; }
   bool isMarker() const { return resume() == kNone; }
   Word savedRegisterCount() const { return stack_[top_ - 4]; }
-  // Register i (1..k) as saved.
-  Word savedStart(int i) const { return stack_[RegisterAt(i)]; }
-  Word savedEnd(int i) const { return stack_[RegisterAt(i) + 1]; }
-  Word savedState(int i) const { return stack_[RegisterAt(i) + 2]; }
   // Where n lies, and n itself.
-  std::int64_t logCountAt() const { return logCountAt_; }
-  Word loggedChangeCount() const { return stack_[logCountAt_]; }
+  std::int64_t logCountAt() const {
+    return top_ - 4 - kRegisterWords * static_cast<std::int64_t>(savedRegisterCount()) - 1;
+  }
+  Word loggedChangeCount() const { return stack_[logCountAt()]; }
   // Where the point's first word (its oldest logged change) lies.
   std::int64_t bottom() const {
-    return logCountAt_ - kLogEntryWords * static_cast<std::int64_t>(loggedChangeCount());
+    const std::int64_t at = logCountAt();
+    return at - kLogEntryWords * static_cast<std::int64_t>(stack_[at]);
+  }
+
+  // Puts registers 1..k back into the work arrays as the point saved them.
+  void RestoreRegisters(RegexProgram& program) const {
+    std::int64_t s = top_ - 4;
+    for (int i = savedRegisterCount(); i >= 1; --i) {
+      program.groupStates[i] = stack_[--s];
+      program.endSlots[i] = stack_[--s];
+      program.startSlots[i] = stack_[--s];
+    }
   }
 
  private:
-  std::int64_t RegisterAt(int i) const {
-    return logCountAt_ + 1 + kRegisterWords * static_cast<std::int64_t>(i - 1);
-  }
-
   const BacktrackStack& stack_;
   std::int64_t top_;
-  std::int64_t logCountAt_;
 };
 
 // A loop's back jump: resuming a point there would only repeat the loop, so
@@ -416,11 +417,7 @@ void Matcher::ResumeAt(const BacktrackPoint& point) {
     program_.endSlots[i] = kNone;
     program_.groupStates[i] = 0;
   }
-  for (int i = k; i >= 1; --i) {
-    program_.groupStates[i] = point.savedState(i);
-    program_.endSlots[i] = point.savedEnd(i);
-    program_.startSlots[i] = point.savedStart(i);
-  }
+  point.RestoreRegisters(program_);
   stack_.size = point.logCountAt();
   logCount_ = point.loggedChangeCount();
   pointTop_ = point.bottom();
