@@ -607,15 +607,15 @@ TEST_F(CompileTest, SkipTableFoldsUnderIgnoreCaseOrFoldForSearch) {
     ASSERT_TRUE(compiled.ok());
     const std::int32_t* skip = compiled.program().skipTable;
     ASSERT_NE(skip, nullptr);
-    EXPECT_EQ(skip['z'], 4);
-    EXPECT_EQ(skip['x'], 3);
+    EXPECT_EQ(skip[std::uint8_t{'z'}], 4);
+    EXPECT_EQ(skip[std::uint8_t{'x'}], 3);
     if (options == 0) {
-      EXPECT_EQ(skip['A'], 2);
-      EXPECT_EQ(skip['a'], 4);
+      EXPECT_EQ(skip[std::uint8_t{'A'}], 2);
+      EXPECT_EQ(skip[std::uint8_t{'a'}], 4);
     } else {
-      EXPECT_EQ(skip['a'], 2) << options;
-      EXPECT_EQ(skip['b'], 1) << options;
-      EXPECT_EQ(skip['C'], 4) << options;
+      EXPECT_EQ(skip[std::uint8_t{'a'}], 2) << options;
+      EXPECT_EQ(skip[std::uint8_t{'b'}], 1) << options;
+      EXPECT_EQ(skip[std::uint8_t{'C'}], 4) << options;
     }
   }
 }
@@ -624,9 +624,9 @@ TEST_F(CompileTest, BuildSkipTableKeepsTheLastOccurrence) {
   std::int32_t skip[256];
   const std::uint8_t literal[] = {'a', 'b', 'a', 'c'};
   BuildSkipTable(literal, 4, false, skip);
-  EXPECT_EQ(skip['a'], 1);
-  EXPECT_EQ(skip['b'], 2);
-  EXPECT_EQ(skip['c'], 4);
+  EXPECT_EQ(skip[std::uint8_t{'a'}], 1);
+  EXPECT_EQ(skip[std::uint8_t{'b'}], 2);
+  EXPECT_EQ(skip[std::uint8_t{'c'}], 4);
   EXPECT_EQ(skip[0], 4);
 }
 

@@ -154,13 +154,13 @@ TEST(CompileFastmap, CanMatchEmptyFlags) {
 TEST(CompileFastmap, FoldsUnderIgnoreCaseAndNotesInlineCaseChanges) {
   Program folded("B", IgnoreCase);
   CompileFastmap(folded.get());
-  EXPECT_TRUE(folded.get().fastmap['b']);
-  EXPECT_FALSE(folded.get().fastmap['B']);
+  EXPECT_TRUE(folded.get().fastmap[std::uint8_t{'b'}]);
+  EXPECT_FALSE(folded.get().fastmap[std::uint8_t{'B'}]);
 
   Program inlineCase("x|(?i:Y)", 0);
   CompileFastmap(inlineCase.get());
   EXPECT_TRUE(inlineCase.get().options & FoldForSearch);
-  EXPECT_TRUE(inlineCase.get().fastmap['y']);
+  EXPECT_TRUE(inlineCase.get().fastmap[std::uint8_t{'y'}]);
 }
 
 TEST(CompileFastmap, TerminatesOnDeeplyNestedAndLoopingCode) {
@@ -171,8 +171,8 @@ TEST(CompileFastmap, TerminatesOnDeeplyNestedAndLoopingCode) {
   Program program(pattern, 0);
   ASSERT_TRUE(program.ok());
   CompileFastmap(program.get());
-  EXPECT_TRUE(program.get().fastmap['a']);
-  EXPECT_TRUE(program.get().fastmap['z']);
+  EXPECT_TRUE(program.get().fastmap[std::uint8_t{'a'}]);
+  EXPECT_TRUE(program.get().fastmap[std::uint8_t{'z'}]);
   EXPECT_EQ(program.get().canMatchEmpty, EmptyMatch::Possible);
 }
 
@@ -186,7 +186,7 @@ TEST(CompileFastmap, SameMapBeforeAndAfterTheMatcherRewritesTheCode) {
   ASSERT_EQ(MatchRegex(after.get(), "d", 1, 0, nullptr), 1);
   CompileFastmap(after.get());
   for (int c = 0; c < 256; ++c) EXPECT_EQ(before.get().fastmap[c], after.get().fastmap[c]) << c;
-  EXPECT_TRUE(after.get().fastmap['d']);
+  EXPECT_TRUE(after.get().fastmap[std::uint8_t{'d'}]);
   EXPECT_EQ(after.Search("xd"), 1);
 }
 
