@@ -201,29 +201,18 @@ int SearchBackwards(RegexProgram& program, const char* subject, int size, Offset
 }
 
 // What a forward search does, decided from the program and the range before
-// any position is tried.
+// any position is tried: nothing (no position can match), one attempt at
+// `start`, or a scan of the positions from `start` on.
+enum class SearchKind { NoMatch, OneAttempt, Scan };
+
+// Where the attempt or the scan begins; for a scan, what restrains it.
 struct SearchPlan {
-  enum class Kind { NoMatch, OneAttempt, Scan };
-  Kind kind = Kind::Scan;
-  Offset start = 0;           // the one attempt's position, or where the scan begins
-  Offset range = 0;           // positions after `start` the scan may still try
-  bool anchored = false;      // matches start only at line starts
-  bool lineAnchored = false;  // ... because the program begins with ^
-  bool startMatters = false;  // see StartMatters
+  Offset start;       // the one attempt's position, or where the scan begins
+  Offset range;       // positions after `start` the scan may still try
+  bool anchored;      // matches start only at line starts
+  bool lineAnchored;  // ... because the program begins with ^
+  bool startMatters;  // see StartMatters
 };
-
-SearchPlan NoMatchPlan() {
-  SearchPlan plan;
-  plan.kind = SearchPlan::Kind::NoMatch;
-  return plan;
-}
-
-SearchPlan OneAttemptPlan(Offset at) {
-  SearchPlan plan;
-  plan.kind = SearchPlan::Kind::OneAttempt;
-  plan.start = at;
-  return plan;
-}
 
 // Every match holds the required literal: a window without it is refused
 // by one scan instead of backtracking attempts, and a program that begins
@@ -242,14 +231,21 @@ bool NarrowToRequiredLiteral(const RegexProgram& program, const SearchBytes& byt
 
 // The plan step: the anchors at the start of the code, a leading .*, and the
 // required literal. `range` is 0 or more.
-SearchPlan PlanSearch(const RegexProgram& program, const SearchBytes& bytes, Offset start,
-                      Offset range) {
+SearchKind PlanSearch(const RegexProgram& program, const SearchBytes& bytes, Offset start,
+                      Offset range, SearchPlan& plan) {
   const std::uint8_t first =
       program.codeLength > 0 ? program.code[0] : static_cast<std::uint8_t>(NoOperation);
-  if (first == AtSearchStart) return OneAttemptPlan(start);
-  const bool textStart = first == AtTextStart;
-  SearchPlan plan;
   plan.start = start;
+  if (first == AtSearchStart) return SearchKind::OneAttempt;
+  const bool textStart = first == AtTextStart;
+  // Only position 0 can match a program tied to the text start.
+  if (textStart && range > 0) {
+    if (start > 0) return SearchKind::NoMatch;
+    if (program.requiredLiteral && FindLiteralInSubject(program, bytes, 0) == kNotFound)
+      return SearchKind::NoMatch;
+    plan.start = 0;
+    return SearchKind::OneAttempt;
+  }
   plan.range = range;
   plan.anchored = plan.lineAnchored = first == AtLineStart;
   // Scanned only when an aid it restrains is in play.
@@ -262,19 +258,12 @@ SearchPlan PlanSearch(const RegexProgram& program, const SearchBytes& bytes, Off
   // under SingleLine would miss every match from a start above 0 or after
   // a newline.)
   if (!textStart && (program.options & StartsWithDotRepeat) && !plan.startMatters) {
-    if (program.options & DotMatchesNewline) return OneAttemptPlan(start);
+    if (program.options & DotMatchesNewline) return SearchKind::OneAttempt;
     plan.anchored = true;
   }
-  // Only position 0 can match a program tied to the text start.
-  if (textStart && range > 0) {
-    if (start > 0) return NoMatchPlan();
-    if (program.requiredLiteral && FindLiteralInSubject(program, bytes, 0) == kNotFound)
-      return NoMatchPlan();
-    return OneAttemptPlan(0);
-  }
   if (program.requiredLiteral && !NarrowToRequiredLiteral(program, bytes, plan))
-    return NoMatchPlan();
-  return plan;
+    return SearchKind::NoMatch;
+  return SearchKind::Scan;
 }
 
 // Moves the plan's start over bytes no match can begin with, within its range.
@@ -344,15 +333,15 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int start,
   if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
 
   const SearchBytes bytes(program, subject, size);
-  const SearchPlan plan = PlanSearch(program, bytes, start, range);
-  switch (plan.kind) {
-    case SearchPlan::Kind::NoMatch:
+  SearchPlan plan;
+  switch (PlanSearch(program, bytes, start, range, plan)) {
+    case SearchKind::NoMatch:
       return NoMatch;
-    case SearchPlan::Kind::OneAttempt: {
+    case SearchKind::OneAttempt: {
       const int result = Attempt(program, subject, size, plan.start, registers, budget);
       return result >= 0 ? static_cast<int>(plan.start) : result;
     }
-    case SearchPlan::Kind::Scan:
+    case SearchKind::Scan:
       break;
   }
   return ScanPositions(program, subject, size, bytes, plan, registers, budget);
