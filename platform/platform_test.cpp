@@ -6,7 +6,7 @@
 
 #include "platform/codepage1252.h"
 #include "platform/profile_text.h"
-#include "platform/test_folder.h"
+#include "testing/test_folder.h"
 
 namespace fromsel::platform {
 namespace {

@@ -13,7 +13,7 @@ namespace {
 
 using testhost::HostRun;
 using testhost::RunHost;
-using testhost::TempFolder;
+using testing::TestFolder;
 
 constexpr const char* kSource =
     "Return-Path: <bounce@example.org>\r\n"
@@ -27,16 +27,16 @@ constexpr const char* kSource =
 
 // A data folder with mailbox Work.mb holding `settings` and the source message.
 struct ReplySetup {
-  TempFolder data;
+  TestFolder data;
   explicit ReplySetup(const std::string& settings) {
-    data.MakeFolder("Work.mb\\Inbox");
-    data.Write("Work.mb\\fromsel.ini", settings);
-    data.Write("source.eml", kSource);
+    data.MakeDirectory("Work.mb\\Inbox");
+    data.WriteFile("Work.mb\\fromsel.ini", settings);
+    data.WriteFile("source.eml", kSource);
   }
   std::vector<std::string> Arguments(const std::vector<std::string>& steps) const {
-    std::vector<std::string> arguments{"--data",   data.Path(),       "--mailbox",
+    std::vector<std::string> arguments{"--data",   data.withSeparator(),       "--mailbox",
                                        "Work.mb",  "--folder",        "Work.mb\\Inbox\\",
-                                       "--source", data.Path() + "source.eml",
+                                       "--source", data.withSeparator() + "source.eml",
                                        "--ref",    "Work.mb\\Inbox\\>255"};
     arguments.insert(arguments.end(), steps.begin(), steps.end());
     return arguments;
@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, PluginReply, ::testing::ValuesIn(kReplyCases)
 
 TEST(PluginCompose, FolderWithItsOwnFromAddrIsLeftAlone) {
   ReplySetup setup(Enabled("::*\tMe\tme@example.net\n"));
-  setup.data.Write("Work.mb\\Inbox\\Folder.ini", "[Settings]\r\nFromAddr=desk@example.org\r\n");
+  setup.data.WriteFile("Work.mb\\Inbox\\Folder.ini", "[Settings]\r\nFromAddr=desk@example.org\r\n");
   const HostRun run = setup.Run({"load", "start", "compose"});
   EXPECT_TRUE(run.HasLine("compose 6: 0 sets 0")) << run.output;
   EXPECT_TRUE(run.LinesStartingWith("getsource:").empty()) << run.output;
@@ -176,22 +176,22 @@ TEST(PluginLifecycle, SetupReturnsOneAndBeforeStartLoadsTheSettingsFirst) {
   EXPECT_EQ(run.LinesStartingWith("dialog: ").size(), 1u) << run.output;
   EXPECT_TRUE(run.LinesStartingWith("messagebox: ").empty()) << run.output;
   // Cancelled: the file is as it was, and the rules loaded by setup now apply.
-  EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), settings);
+  EXPECT_EQ(setup.data.ReadFile("Work.mb\\fromsel.ini"), settings);
   EXPECT_TRUE(run.HasLine("compose 6: 0 sets 1")) << run.output;
 }
 
 TEST(PluginLifecycle, SetupConfirmedBeforeStartSavesTheSettingsItLoaded) {
   const std::string settings = Enabled(":RSV:(.*)@example\\.org\tMe\t\\1@example.net\n");
   ReplySetup setup(settings);
-  setup.data.MakeFolder("Empty.mb");
+  setup.data.MakeDirectory("Empty.mb");
   const HostRun run = setup.Run({"--close-dialogs", "ok", "load", "setup", "exit", "unload"});
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_TRUE(run.HasLine("setup: 1")) << run.output;
   EXPECT_EQ(run.LinesStartingWith("dialog: ").size(), 1u) << run.output;
   // The rules on disk survive a confirmed dialog that was opened before start,
   // and a mailbox without a file gets the default one.
-  EXPECT_EQ(setup.data.Read("Work.mb\\fromsel.ini"), settings);
-  EXPECT_EQ(setup.data.Read("Empty.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
+  EXPECT_EQ(setup.data.ReadFile("Work.mb\\fromsel.ini"), settings);
+  EXPECT_EQ(setup.data.ReadFile("Empty.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
 }
 
 // Out of memory in every callback: an allocation of the plug-in fails and

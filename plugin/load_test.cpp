@@ -11,7 +11,7 @@ namespace {
 
 using testhost::HostRun;
 using testhost::RunHost;
-using testhost::TempFolder;
+using testing::TestFolder;
 
 constexpr const char* kEnglishUpdateUrl =
     "https://fromsel.example.org/soft/update/fromsel.en.txt";
@@ -24,8 +24,8 @@ std::string IniValue(const std::string& path, const char* section, const char* k
   return value;
 }
 
-HostRun LoadInto(const TempFolder& data, const std::string& dll = "") {
-  std::vector<std::string> arguments{"--data", data.Path()};
+HostRun LoadInto(const TestFolder& data, const std::string& dll = "") {
+  std::vector<std::string> arguments{"--data", data.withSeparator()};
   if (!dll.empty()) arguments.insert(arguments.end(), {"--dll", dll});
   arguments.push_back("load");
   return RunHost("testhost.exe", arguments);
@@ -51,46 +51,46 @@ INSTANTIATE_TEST_SUITE_P(
                       IniNameCase{"fromsel.dll", "fromsel.ini"}));
 
 TEST(PluginLoad, FirstLoadCreatesPlugInsAndWritesTheUpdateEntry) {
-  TempFolder data;
+  TestFolder data;
   const HostRun run = LoadInto(data);
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_TRUE(run.HasLine("load: ok")) << run.output;
   EXPECT_TRUE(data.IsFolder("PlugIns"));
-  EXPECT_EQ(data.Read("PlugIns\\fromsel.ini"), kUpdateEntry);
+  EXPECT_EQ(data.ReadFile("PlugIns\\fromsel.ini"), kUpdateEntry);
   EXPECT_TRUE(run.LinesStartingWith("messagebox:").empty()) << run.output;
 }
 
 TEST(PluginLoad, ExistingPlugInsIsKeptAndTheEntryRewrittenAtEveryLoad) {
-  TempFolder data;
-  data.Write("PlugIns\\other.txt", "kept");
-  data.Write("PlugIns\\fromsel.ini",
+  TestFolder data;
+  data.WriteFile("PlugIns\\other.txt", "kept");
+  data.WriteFile("PlugIns\\fromsel.ini",
              "[Freshen]\r\nUpdate=https://old.example.org/\r\nChecked=1\r\n[Mine]\r\nA=b\r\n");
   ASSERT_TRUE(LoadInto(data).HasLine("load: ok"));
-  const std::string ini = data.Path() + "PlugIns\\fromsel.ini";
+  const std::string ini = data.withSeparator() + "PlugIns\\fromsel.ini";
   EXPECT_EQ(IniValue(ini, "Freshen", "Update"), kEnglishUpdateUrl);
   EXPECT_EQ(IniValue(ini, "Freshen", "Checked"), "1");
   EXPECT_EQ(IniValue(ini, "Mine", "A"), "b");
-  EXPECT_EQ(data.Read("PlugIns\\other.txt"), "kept");
+  EXPECT_EQ(data.ReadFile("PlugIns\\other.txt"), "kept");
 
   // The same value again: still written (the file is recreated when removed).
   DeleteFileA(ini.c_str());
   ASSERT_TRUE(LoadInto(data).HasLine("load: ok"));
-  EXPECT_EQ(data.Read("PlugIns\\fromsel.ini"), kUpdateEntry);
+  EXPECT_EQ(data.ReadFile("PlugIns\\fromsel.ini"), kUpdateEntry);
 }
 
 TEST(PluginLoad, PlugInsAsAPlainFileRefusesTheLoadWithoutASystemText) {
-  TempFolder data;
-  data.Write("PlugIns", "not a folder");
+  TestFolder data;
+  data.WriteFile("PlugIns", "not a folder");
   const HostRun run = LoadInto(data);
   EXPECT_TRUE(run.HasLine("load: refused (error 1114)")) << run.output;
   EXPECT_TRUE(run.HasLine("messagebox: Fromsel|Unable to create ini file.|topmost=1"))
       << run.output;
-  EXPECT_EQ(data.Read("PlugIns"), "not a folder");
+  EXPECT_EQ(data.ReadFile("PlugIns"), "not a folder");
 }
 
 TEST(PluginLoad, PlugInsThatCannotBeCreatedRefusesTheLoadWithTheSystemText) {
-  TempFolder parent;
-  const std::string missing = parent.Path() + "no\\such\\folder\\";
+  TestFolder parent;
+  const std::string missing = parent.withSeparator() + "no\\such\\folder\\";
   const HostRun run = RunHost("testhost.exe", {"--data", missing, "load"});
   EXPECT_TRUE(run.HasLine("load: refused (error 1114)")) << run.output;
   const auto boxes = run.LinesStartingWith("messagebox: Fromsel|Unable to create ini file.\\r\\n");
@@ -102,9 +102,9 @@ TEST(PluginLoad, PlugInsThatCannotBeCreatedRefusesTheLoadWithTheSystemText) {
 }
 
 TEST(PluginLoad, AHostWithoutADataFolderRefusesTheLoadAndCreatesNothing) {
-  TempFolder here;
+  TestFolder here;
   // The host runs in `here`, so a relative "PlugIns" would appear in it.
-  const HostRun run = RunHost("testhost.exe", {"load"}, here.Path());
+  const HostRun run = RunHost("testhost.exe", {"load"}, here.withSeparator());
   EXPECT_TRUE(run.HasLine("load: refused (error 1114)")) << run.output;
   EXPECT_TRUE(run.HasLine("messagebox: Fromsel|Unable to create ini file.|topmost=1"))
       << run.output;
@@ -112,21 +112,21 @@ TEST(PluginLoad, AHostWithoutADataFolderRefusesTheLoadAndCreatesNothing) {
 }
 
 TEST(PluginLoad, TheIniFileIsNamedAfterTheLibraryWhereverItLies) {
-  TempFolder data;
-  TempFolder library;
-  const std::string copy = library.Path() + "Renamed.dll";
+  TestFolder data;
+  TestFolder library;
+  const std::string copy = library.withSeparator() + "Renamed.dll";
   ASSERT_TRUE(CopyFileA((testhost::ExecutableFolder() + "fromsel.dll").c_str(), copy.c_str(),
                         FALSE));
   ASSERT_TRUE(LoadInto(data, copy).HasLine("load: ok"));
-  EXPECT_EQ(data.Read("PlugIns\\Renamed.ini"), kUpdateEntry);
+  EXPECT_EQ(data.ReadFile("PlugIns\\Renamed.ini"), kUpdateEntry);
   EXPECT_FALSE(data.Exists("PlugIns\\fromsel.ini"));
   EXPECT_FALSE(library.Exists("PlugIns"));
   EXPECT_FALSE(library.Exists("Renamed.ini"));
 }
 
 TEST(PluginLoad, AHostWithoutOneApiFunctionGetsMessage1002AndNoLoad) {
-  TempFolder data;
-  const HostRun run = RunHost("testhost_partial.exe", {"--data", data.Path(), "load"});
+  TestFolder data;
+  const HostRun run = RunHost("testhost_partial.exe", {"--data", data.withSeparator(), "load"});
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_TRUE(run.HasLine("load: refused (error 1114)")) << run.output;
   EXPECT_TRUE(run.HasLine("messagebox: Fromsel|Failed to initialize Becky! API.|topmost=1"))
@@ -135,8 +135,8 @@ TEST(PluginLoad, AHostWithoutOneApiFunctionGetsMessage1002AndNoLoad) {
 }
 
 TEST(PluginLoad, PlugInInfoHasTheFourFixedFields) {
-  TempFolder data;
-  const HostRun run = RunHost("testhost.exe", {"--data", data.Path(), "load", "info"});
+  TestFolder data;
+  const HostRun run = RunHost("testhost.exe", {"--data", data.withSeparator(), "load", "info"});
   EXPECT_TRUE(run.HasLine("info: 0")) << run.output;
   EXPECT_TRUE(run.HasLine("info.name: Fromsel"));
   EXPECT_TRUE(run.HasLine("info.vendor: Fromsel Project"));

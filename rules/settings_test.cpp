@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "platform/test_folder.h"
+#include "testing/test_folder.h"
 #include "rules/settings_text.h"
 
 namespace fromsel {

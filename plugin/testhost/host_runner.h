@@ -1,11 +1,13 @@
-// For the plug-in tests: temp data folders on disk and runs of the test
-// host programs (testhost.exe and friends, beside the test executable).
+// For the plug-in tests: runs of the test host programs (testhost.exe and
+// friends, beside the test executable), each reporting into a temp folder.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "testing/test_folder.h"
 
 namespace fromsel::testhost {
 
@@ -20,95 +22,6 @@ inline std::string ExecutableFolder() {
   std::string text(path);
   return text.substr(0, text.find_last_of('\\') + 1);
 }
-
-// A fresh folder under the temp directory, removed with its contents.
-class TempFolder {
- public:
-  TempFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    static unsigned counter = 0;
-    for (;;) {
-      path_ = std::string(base) + "fromsel-plugin-" + std::to_string(GetCurrentProcessId()) +
-              "-" + std::to_string(++counter) + "\\";
-      if (CreateDirectoryA(path_.c_str(), nullptr)) break;
-    }
-  }
-  ~TempFolder() { RemoveTree(path_); }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // Ends in a backslash.
-  const std::string& Path() const { return path_; }
-
-  void MakeFolder(const std::string& relative) const {
-    std::string partial;
-    for (char c : relative + "\\") {
-      if (c == '\\' && !partial.empty()) CreateDirectoryA((path_ + partial).c_str(), nullptr);
-      partial += c;
-    }
-  }
-
-  void Write(const std::string& relative, const std::string& text) const {
-    const size_t slash = relative.find_last_of('\\');
-    if (slash != std::string::npos) MakeFolder(relative.substr(0, slash));
-    HANDLE file = CreateFileA((path_ + relative).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-  }
-
-  // The file's bytes, or "<missing>".
-  std::string Read(const std::string& relative) const {
-    HANDLE file = CreateFileA((path_ + relative).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string text(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!text.empty()) ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(file);
-    text.resize(read);
-    return text;
-  }
-
-  bool IsFolder(const std::string& relative) const {
-    const DWORD attributes = GetFileAttributesA((path_ + relative).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  }
-
-  bool Exists(const std::string& relative) const {
-    return GetFileAttributesA((path_ + relative).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
- private:
-  // Iterative, so no depth is taken from what lies on disk.
-  static void RemoveTree(const std::string& root) {
-    std::vector<std::string> pending{root};
-    std::vector<std::string> folders;
-    while (!pending.empty()) {
-      const std::string folder = pending.back();
-      pending.pop_back();
-      folders.push_back(folder);
-      WIN32_FIND_DATAA found{};
-      HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-      if (search == INVALID_HANDLE_VALUE) continue;
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          pending.push_back(folder + name + "\\");
-        } else {
-          DeleteFileA((folder + name).c_str());
-        }
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) RemoveDirectoryA(it->c_str());
-  }
-
-  std::string path_;
-};
 
 struct HostRun {
   DWORD exitCode = 0;
@@ -171,8 +84,8 @@ inline std::string QuoteArgument(const std::string& argument) {
 inline HostRun RunHost(const std::string& program, const std::vector<std::string>& arguments,
                        const std::string& workingFolder = "") {
   HostRun run;
-  TempFolder scratch;
-  const std::string outputPath = scratch.Path() + "report.txt";
+  testing::TestFolder scratch;
+  const std::string outputPath = scratch.withSeparator() + "report.txt";
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                               CREATE_ALWAYS, 0, nullptr);
@@ -206,7 +119,7 @@ inline HostRun RunHost(const std::string& program, const std::vector<std::string
   }
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
-  run.output = scratch.Read("report.txt");
+  run.output = scratch.ReadFile("report.txt");
   return run;
 }
 

@@ -49,10 +49,10 @@ int MarkedTopEdgePixels(HWND control) {
 }
 
 // Waits for a file the shell's program writes; false if it never comes.
-bool WaitForFile(const TempDataFolder& folder, const std::string& name) {
+bool WaitForFile(const testing::TestFolder& folder, const std::string& name) {
   constexpr int Attempts = 1500;  // 30 s in steps of 20 ms: generous, not timed
   for (int attempt = 0; attempt < Attempts; ++attempt) {
-    if (folder.ReadFile(name) != "<missing>") return true;
+    if (folder.Exists(name)) return true;
     Sleep(20);
   }
   return false;
@@ -74,7 +74,7 @@ void MoveFocusTo(HWND dialog, HWND control) {
   SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
-void MakeSampleData(TempDataFolder& folder) {
+void MakeSampleData(testing::TestFolder& folder) {
   folder.MakeMailbox("Work.mb", "Work Account");
   folder.WriteFile("Work.mb\\fromsel.ini",
                    ">Enable=1\n>Delivered-To=0\n"
@@ -89,7 +89,7 @@ void MakeSampleData(TempDataFolder& folder) {
 
 TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links, OK and close") {
   Checks checks("ui_about");
-  TempDataFolder folder;
+  testing::TestFolder folder;
   folder.MakeMailbox("Work.mb", "Work");
   if (!LoadPluginOver(context, folder)) return false;
   const size_t mailsBefore = State().composeMailUrls.size();
@@ -125,9 +125,9 @@ TESTHOST_SCENARIO(ui_about, "about box from the settings dialog: version, links,
 
                // The web link hands its caption to the shell: a command file
                // in its place shows that it was run.
-               const std::string script = folder.Path() + "link target.cmd";
+               const std::string script = folder.withSeparator() + "link target.cmd";
                folder.WriteFile("link target.cmd",
-                                "@echo opened>\"" + folder.Path() + "opened.txt\"\r\n");
+                                "@echo opened>\"" + folder.withSeparator() + "opened.txt\"\r\n");
                about.SetText(IDC_WEB_LINK, script);
                about.Click(IDC_WEB_LINK);
                checks.Expect(WaitForFile(folder, "opened.txt"), "web link opened by the shell");
@@ -167,7 +167,7 @@ TESTHOST_SCENARIO(ui_screenshots,
                   "both dialogs saved as --shots PREFIX-settings.bmp and PREFIX-about.bmp") {
   Checks checks("ui_screenshots");
   const std::string prefix = WindowsPath(context.Option("shots", "ui"));
-  TempDataFolder folder;
+  testing::TestFolder folder;
   MakeSampleData(folder);
   if (!LoadPluginOver(context, folder)) return false;
   const MessageCapturePause pause;

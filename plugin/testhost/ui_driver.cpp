@@ -21,24 +21,6 @@ constexpr DWORD PaintSettleMilliseconds = 300;
 // Longest control text or list cell the scripts read.
 constexpr int TextBufferSize = 1024;
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path + "\\");
-      else
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 struct DialogSearch {
   int markerId;
   HWND found;
@@ -88,49 +70,8 @@ BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
 
 }  // namespace
 
-TempDataFolder::TempDataFolder() {
-  static int serial = 0;
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  char name[64];
-  std::snprintf(name, sizeof name, "fromsel-ui-%lu-%d\\",
-                static_cast<unsigned long>(GetCurrentProcessId()), ++serial);
-  path_ = WithTrailingBackslash(temp) + name;
-  RemoveTree(path_);
-  CreateDirectoryA(path_.c_str(), nullptr);
-}
-
-TempDataFolder::~TempDataFolder() { RemoveTree(path_); }
-
-void TempDataFolder::MakeMailbox(const std::string& directory, const std::string& accountName) {
-  CreateDirectoryA((path_ + directory).c_str(), nullptr);
-  if (!accountName.empty())
-    WriteFile(directory + "\\Mailbox.ini", "[Account]\r\nName=" + accountName + "\r\n");
-}
-
-void TempDataFolder::WriteFile(const std::string& relative, const std::string& text) const {
-  HANDLE file = CreateFileA((path_ + relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-std::string TempDataFolder::ReadFile(const std::string& relative) const {
-  HANDLE file = CreateFileA((path_ + relative).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string text(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  if (!text.empty()) ::ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-  CloseHandle(file);
-  text.resize(read);
-  return text;
-}
-
-bool LoadPluginOver(ScenarioContext& context, const TempDataFolder& folder) {
-  State().dataFolder = folder.Path();
+bool LoadPluginOver(ScenarioContext& context, const testing::TestFolder& folder) {
+  State().dataFolder = folder.withSeparator();
   // The mail client has the common controls ready before any plug-in runs.
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);

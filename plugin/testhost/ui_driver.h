@@ -1,5 +1,5 @@
 // Driving the plug-in's dialogs as a person would, for the UI scenarios:
-// a temporary data folder in the host's layout, a second thread that finds
+// the plug-in loaded over a temporary data folder, a second thread that finds
 // the modal dialog and sends real messages to its controls while the host's
 // thread sits in the dialog's modal loop, and window screenshots.
 #pragma once
@@ -11,30 +11,13 @@
 #include <vector>
 
 #include "plugin/testhost/scenario.h"
+#include "testing/test_folder.h"
 
 namespace fromsel::testhost {
 
-// A fresh data folder under the Windows temp folder, removed on destruction.
-class TempDataFolder {
- public:
-  TempDataFolder();
-  ~TempDataFolder();
-  TempDataFolder(const TempDataFolder&) = delete;
-  TempDataFolder& operator=(const TempDataFolder&) = delete;
-
-  const std::string& Path() const { return path_; }  // ends in a backslash
-  void MakeMailbox(const std::string& directory, const std::string& accountName);
-  void WriteFile(const std::string& relative, const std::string& text) const;
-  // The file's bytes; "<missing>" when it cannot be opened.
-  std::string ReadFile(const std::string& relative) const;
-
- private:
-  std::string path_;
-};
-
 // Loads the plug-in over `folder` (it reads the data folder at load) and
 // starts it. False, with a report line, when it cannot be loaded.
-bool LoadPluginOver(ScenarioContext& context, const TempDataFolder& folder);
+bool LoadPluginOver(ScenarioContext& context, const testing::TestFolder& folder);
 
 // Collects failed expectations of a scenario; each is reported at once.
 class Checks {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/test_folder.h"
+#include "testing/test_folder.h"
 #include "tools/fromsel/run_fromsel_test.h"
 
 namespace fromsel::cli {

@@ -1,25 +1,10 @@
 // fromsel search and fromsel rule, run through the real command line.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "tools/fromsel/cli.h"
+#include "tools/fromsel/run_fromsel_test.h"
 
 namespace fromsel::cli {
 namespace {
-
-struct CommandRun {
-  int code;
-  std::string out, err;
-};
-
-CommandRun Fromsel(const std::vector<std::string>& argv, const std::string& input = "") {
-  std::ostringstream out, err;
-  std::istringstream in(input);
-  Output io{out, err, in};
-  const int code = RunCommandLine(argv, io);
-  return {code, out.str(), err.str()};
-}
 
 struct CommandCase {
   std::vector<std::string> argv;
@@ -31,7 +16,7 @@ class RegexCommands : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(RegexCommands, PrintAndExitAsDocumented) {
   const CommandCase& c = GetParam();
-  const CommandRun run = Fromsel(c.argv);
+  const CliRun run = RunFromsel(c.argv);
   EXPECT_EQ(run.code, c.code) << run.err;
   EXPECT_EQ(run.out, c.out);
 }
@@ -66,7 +51,7 @@ TEST(SearchCommand, UsageErrors) {
   for (const auto& argv : std::vector<std::vector<std::string>>{
            {"search", "a"}, {"search", "--options", "x", "a", "b"}, {"search", "--bogus", "a", "b"},
            {"search", "--batch", "extra"}, {"rule", "a"}, {"rule", "--template"}}) {
-    const CommandRun run = Fromsel(argv);
+    const CliRun run = RunFromsel(argv);
     EXPECT_EQ(run.code, ExitUsage) << argv.back();
     EXPECT_EQ(run.err.rfind("fromsel: ", 0), 0u);
   }
@@ -84,7 +69,7 @@ TEST(SearchCommand, BatchAnswersEveryLineInOrder) {
       "{\"pattern\": \"a\"}\n"
       "{\"subject\": \"\\n\", \"pattern\": \"\\\\n\"}\r\n"
       "{\"pattern\": \"[\\u00ff]\", \"subject\": \"\xc3\xbf\"}\n";
-  const CommandRun run = Fromsel({"search", "--batch"}, input);
+  const CliRun run = RunFromsel({"search", "--batch"}, input);
   EXPECT_EQ(run.code, ExitYes);
   EXPECT_EQ(run.out,
             "{\"result\": 1, \"registers\": [[1, 3], [1, 2], [2, 3]]}\n"
@@ -100,7 +85,7 @@ TEST(SearchCommand, BatchAnswersEveryLineInOrder) {
 }
 
 TEST(SearchCommand, BatchErrorTextsAreJsonEscaped) {
-  const CommandRun run = Fromsel({"search", "--batch"},
+  const CliRun run = RunFromsel({"search", "--batch"},
                           "{\"pattern\": \"[[:\\u00e9\\\"x:]]\", \"subject\": \"\"}\n");
   EXPECT_EQ(run.out,
             "{\"error\": \"invalid regular expression; [:\\u00e9\\\"x:] is not a character "

@@ -1,30 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 
-#include "tools/fromsel/cli.h"
+#include "testing/test_folder.h"
+#include "tools/fromsel/run_fromsel_test.h"
 
 namespace fromsel::cli {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Fromsel(const std::vector<std::string>& argv, const std::string& input = "") {
-  std::ostringstream out, err;
-  std::istringstream in(input);
-  Output io{out, err, in};
-  const int code = RunCommandLine(argv, io);
-  return {code, out.str(), err.str()};
-}
 
 // Failures name the case instead of dumping its bytes.
 template <class Case>
@@ -46,7 +28,7 @@ class TryExampleTest : public ::testing::TestWithParam<ExampleCase> {};
 TEST_P(TryExampleTest, PrintsTheHeadersSet) {
   std::vector<std::string> argv = {"try", "--data", kExamples + "data"};
   argv.insert(argv.end(), GetParam().argv.begin(), GetParam().argv.end());
-  const CliRun run = Fromsel(argv);
+  const CliRun run = RunFromsel(argv);
   EXPECT_EQ(run.code, GetParam().code) << run.err;
   EXPECT_EQ(run.out, GetParam().out);
   EXPECT_EQ(run.err, "");
@@ -95,45 +77,29 @@ INSTANTIATE_TEST_SUITE_P(
 class TryFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() / (std::string("fromsel-try-") + test->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "Plain.mb");
-    fs::create_directories(root_ / "Off.mb");
-    Write("Off.mb/fromsel.ini", ">Enable=0\n::*\t\tme@x\n");
-    Write("message.eml", "To: a@example.org\r\n\r\n");
+    folder_.MakeDirectory("Plain.mb");
+    folder_.MakeDirectory("Off.mb");
+    folder_.WriteFile("Off.mb/fromsel.ini", ">Enable=0\n::*\t\tme@x\n");
+    folder_.WriteFile("message.eml", "To: a@example.org\r\n\r\n");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(root_ / name, std::ios::binary) << text;
-  }
-  std::map<std::string, std::string> Snapshot() {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
-      std::ifstream file(entry.path(), std::ios::binary);
-      std::ostringstream text;
-      if (entry.is_regular_file()) text << file.rdbuf();
-      files[entry.path().string()] = text.str();
-    }
-    return files;
-  }
   CliRun Try(std::vector<std::string> args) {
-    std::vector<std::string> argv = {"try", "--data", root_.string()};
+    std::vector<std::string> argv = {"try", "--data", Root()};
     argv.insert(argv.end(), args.begin(), args.end());
-    return Fromsel(argv);
+    return RunFromsel(argv);
   }
-  std::string Path(const std::string& name) { return (root_ / name).string(); }
+  std::string Root() const { return folder_.path().string(); }
+  std::string Path(const std::string& name) { return (folder_.path() / name).string(); }
 
-  fs::path root_;
+  testing::TestFolder folder_;
 };
 
 TEST_F(TryFolderTest, NeverWritesToTheDataFolder) {
-  const auto before = Snapshot();
+  const auto before = folder_.Snapshot();
   EXPECT_EQ(Try({"--mailbox", "Plain.mb", Path("message.eml")}).out, "unchanged\n");
   EXPECT_EQ(Try({"--mailbox", "Off.mb", "--explain", Path("message.eml")}).out,
             "disabled\nunchanged\n");
-  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(folder_.Snapshot(), before);
 }
 
 struct ErrorCase {
@@ -147,8 +113,8 @@ class TryErrorTest : public TryFolderTest, public ::testing::WithParamInterface<
 TEST_P(TryErrorTest, FailsWithOneLine) {
   std::vector<std::string> argv = {"try"};
   for (const std::string& arg : GetParam().args)
-    argv.push_back(arg[0] == '@' ? root_.string() + arg.substr(1) : arg);
-  const CliRun run = Fromsel(argv);
+    argv.push_back(arg[0] == '@' ? Root() + arg.substr(1) : arg);
+  const CliRun run = RunFromsel(argv);
   EXPECT_EQ(run.code, GetParam().code);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err.rfind("fromsel: ", 0), 0u) << run.err;
@@ -178,7 +144,7 @@ struct AddressesCase {
 class AddressesTest : public ::testing::TestWithParam<AddressesCase> {};
 
 TEST_P(AddressesTest, PrintsCandidatesInOfferOrder) {
-  const CliRun run = Fromsel({"addresses"}, GetParam().message);
+  const CliRun run = RunFromsel({"addresses"}, GetParam().message);
   EXPECT_EQ(run.code, GetParam().code);
   EXPECT_EQ(run.out, GetParam().out);
 }
@@ -194,10 +160,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<AddressesCase>& info) { return info.param.name; });
 
 TEST(Addresses, ReadsAFileAndReportsAMissingOne) {
-  EXPECT_EQ(Fromsel({"addresses", Message("group.eml")}).out,
+  EXPECT_EQ(RunFromsel({"addresses", Message("group.eml")}).out,
             "To\tjohn.smith@mail.example\nTo\tmary@post.example\n");
-  EXPECT_EQ(Fromsel({"addresses", Message("no-such.eml")}).code, 66);
-  EXPECT_EQ(Fromsel({"addresses", "a", "b"}).code, 64);
+  EXPECT_EQ(RunFromsel({"addresses", Message("no-such.eml")}).code, 66);
+  EXPECT_EQ(RunFromsel({"addresses", "a", "b"}).code, 64);
 }
 
 }  // namespace

@@ -1,26 +1,13 @@
 // fromsel check over real data folders in a temporary folder.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <map>
-
-#include "platform/test_folder.h"
+#include "testing/test_folder.h"
 #include "tools/fromsel/run_fromsel_test.h"
 
 namespace fromsel::cli {
 namespace {
 
 using testing::TestFolder;
-
-// Every file under the folder with its bytes, to show that nothing changed.
-std::map<std::string, std::string> Snapshot(const TestFolder& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
-    const std::string relative = entry.path().lexically_relative(folder.path()).generic_string();
-    files[relative] = entry.is_regular_file() ? folder.ReadFile(relative) : "<dir>";
-  }
-  return files;
-}
 
 CliRun Check(const TestFolder& folder) {
   return RunFromsel({"check", "--data", folder.path().string()});
@@ -50,7 +37,7 @@ TEST(CheckCommand, ReportsEveryProblemByMailboxAndRule) {
                  ">Enable=1\r\n\r\n:R:(.+@example\\.org\tMe\tme@example.org\r\n"
                  "::*@{a,b\tMe\tme@example.org\r\r\n");
   data.WriteFile("Home.mb/fromsel.ini", "::*@home.example\n\tstray\tfields\n");
-  const auto before = Snapshot(data);
+  const auto before = data.Snapshot();
   const CliRun run = Check(data);
   EXPECT_EQ(run.code, ExitNo);
   EXPECT_EQ(run.err, "");
@@ -66,7 +53,7 @@ TEST(CheckCommand, ReportsEveryProblemByMailboxAndRule) {
             "Work.mb: rule 2: regular expression does not compile: \n"
             "Work.mb: rule 3: address holds a CR\n"
             "Work.mb: rule 3: unmatched { in wildcard pattern\n");
-  EXPECT_EQ(Snapshot(data), before);
+  EXPECT_EQ(data.Snapshot(), before);
 }
 
 TEST(CheckCommand, SettingsFilesThatAreNoTextFiles) {

@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <random>
+
+#include "testing/test_folder.h"
 
 namespace fromsel {
 namespace {
-
-namespace fs = std::filesystem;
 
 AddressRule MakeRule(bool regex, bool setSender, bool verp) {
   AddressRule rule;
@@ -229,39 +225,18 @@ TEST(SettingsEditor, WithoutMailboxesEveryEditBeeps) {
 // A data folder in the host's layout in a fresh temp directory.
 class DataFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root = fs::temp_directory_path() /
-           ("fromsel_ui_model_" + std::to_string(std::random_device{}()));
-    fs::create_directories(root);
-    dataFolder = root.string() + "/";
-    ReleaseSettingsTable();
-  }
-  void TearDown() override {
-    ReleaseSettingsTable();
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-  void MakeMailbox(const std::string& directory, const std::string& accountName) {
-    fs::create_directories(root / directory);
-    if (!accountName.empty())
-      WriteFile(directory + "/Mailbox.ini", "[Account]\nName=" + accountName + "\n");
-  }
-  void WriteFile(const std::string& relative, const std::string& text) {
-    std::ofstream(root / relative, std::ios::binary) << text;
-  }
-  std::string ReadFile(const std::string& relative) {
-    std::ifstream in(root / relative, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  fs::path root;
-  std::string dataFolder;
+  void SetUp() override { ReleaseSettingsTable(); }
+  void TearDown() override { ReleaseSettingsTable(); }
+
+  testing::TestFolder folder;
+  const std::string dataFolder = folder.withSeparator();
 };
 
 TEST_F(DataFolderTest, ListsEveryMailboxEntryWithItsAccountName) {
-  MakeMailbox("Work.mb", "Work account");
-  MakeMailbox("home.mb", "");
-  WriteFile("plain.mb", "not a directory");
-  WriteFile("notes.txt", "");
+  folder.MakeMailbox("Work.mb", "Work account");
+  folder.MakeMailbox("home.mb", "");
+  folder.WriteFile("plain.mb", "not a directory");
+  folder.WriteFile("notes.txt", "");
   SettingsEditor editor{SettingsTable()};
   ASSERT_TRUE(editor.LoadMailboxes(dataFolder, ""));
   std::map<std::string, std::string> names;
@@ -273,44 +248,44 @@ TEST_F(DataFolderTest, ListsEveryMailboxEntryWithItsAccountName) {
 }
 
 TEST_F(DataFolderTest, PreselectsTheMailboxWhateverItsCase) {
-  MakeMailbox("a.mb", "A");
-  MakeMailbox("Work.mb", "W");
-  MakeMailbox("z.mb", "Z");
+  folder.MakeMailbox("a.mb", "A");
+  folder.MakeMailbox("Work.mb", "W");
+  folder.MakeMailbox("z.mb", "Z");
   SettingsEditor editor{SettingsTable()};
   ASSERT_TRUE(editor.LoadMailboxes(dataFolder, "WORK.MB"));
   EXPECT_EQ(editor.Mailboxes()[editor.CurrentMailbox()].key, "work.mb");
 }
 
 TEST_F(DataFolderTest, NoMailboxIsReported) {
-  WriteFile("readme.txt", "");
+  folder.WriteFile("readme.txt", "");
   SettingsEditor editor{SettingsTable()};
   EXPECT_FALSE(editor.LoadMailboxes(dataFolder, ""));
 }
 
 TEST_F(DataFolderTest, CommitReplacesTheTableAndWritesEveryMailbox) {
-  MakeMailbox("quiet.mb", "");
-  MakeMailbox("work.mb", "");
-  WriteFile("plain.mb", "keep");
+  folder.MakeMailbox("quiet.mb", "");
+  folder.MakeMailbox("work.mb", "");
+  folder.WriteFile("plain.mb", "keep");
   SettingsEditor editor(CopyCurrentSettingsTable(dataFolder));
   ASSERT_TRUE(editor.LoadMailboxes(dataFolder, "work.mb"));
   editor.SetEnabled(true);
   RuleFields fields = Fields("*@{a,b}.example", " Me ", "me@example.com");
   fields.setSender = true;
   ASSERT_EQ(editor.AddRule(fields).verdict, EditVerdict::Done);
-  EXPECT_EQ(ReadFile("work.mb/fromsel.ini"), "");  // nothing stored before OK
+  EXPECT_EQ(folder.ReadFile("work.mb/fromsel.ini"), "");  // nothing stored before OK
 
   editor.Commit(dataFolder);
-  EXPECT_EQ(ReadFile("work.mb/fromsel.ini"),
+  EXPECT_EQ(folder.ReadFile("work.mb/fromsel.ini"),
             ">Enable=1\n>Delivered-To=0\n:S:*@{a,b}.example\tMe\tme@example.com\n");
-  EXPECT_EQ(ReadFile("quiet.mb/fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
-  EXPECT_EQ(ReadFile("plain.mb"), "keep");
+  EXPECT_EQ(folder.ReadFile("quiet.mb/fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
+  EXPECT_EQ(folder.ReadFile("plain.mb"), "keep");
   ASSERT_NE(CurrentSettingsTable(), nullptr);
   EXPECT_TRUE(CurrentSettingsTable()->at("work.mb").enabled);
 }
 
 TEST_F(DataFolderTest, SetupBeforeStartLoadsTheTableFirst) {
-  MakeMailbox("work.mb", "");
-  WriteFile("work.mb/fromsel.ini", ">Enable=1\n::kept\t\t\n");
+  folder.MakeMailbox("work.mb", "");
+  folder.WriteFile("work.mb/fromsel.ini", ">Enable=1\n::kept\t\t\n");
   ASSERT_EQ(CurrentSettingsTable(), nullptr);
   const SettingsTable copy = CopyCurrentSettingsTable(dataFolder);
   ASSERT_NE(CurrentSettingsTable(), nullptr);
