@@ -5,13 +5,12 @@
 // with 20 recipients.
 #pragma once
 
-#include <cstring>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "sender/host_api.h"
+#include "sender/memory_host.h"
+#include "testing/random_words.h"
 
 namespace fromsel::bench {
 
@@ -77,15 +76,6 @@ inline std::vector<RuleText> MailboxRules() {
   return rules;
 }
 
-inline std::string RandomWord(std::mt19937& random, int minSize, int maxSize) {
-  static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::uniform_int_distribution<int> size(minSize, maxSize);
-  std::uniform_int_distribution<int> pick(0, sizeof letters - 2);
-  std::string word;
-  for (int n = size(random); n > 0; --n) word.push_back(letters[pick(random)]);
-  return word;
-}
-
 // Local parts with dots, plus tags, role names; hosts from a range twice
 // as large as the rules know; one address in ten upper-cased.
 inline std::vector<std::string> Addresses(int count = kAddressCount, unsigned seed = kSeed) {
@@ -94,12 +84,12 @@ inline std::vector<std::string> Addresses(int count = kAddressCount, unsigned se
   std::uniform_int_distribution<int> shape(0, 9);
   std::vector<std::string> addresses;
   for (int i = 0; i < count; ++i) {
-    std::string local = RandomWord(random, 2, 10);
+    std::string local = testing::RandomWord(random, 2, 10);
     switch (shape(random)) {
-      case 0: local += "." + RandomWord(random, 2, 8); break;
-      case 1: local += "+" + RandomWord(random, 1, 6); break;
+      case 0: local += "." + testing::RandomWord(random, 2, 8); break;
+      case 1: local += "+" + testing::RandomWord(random, 1, 6); break;
       case 2: local = "info"; break;
-      case 3: local = "news-" + RandomWord(random, 2, 6); break;
+      case 3: local = "news-" + testing::RandomWord(random, 2, 6); break;
       case 4: local = "admin" + std::to_string(i % 1000); break;
       default: break;
     }
@@ -139,27 +129,18 @@ inline std::string ReplySource(const std::vector<std::string>& recipients) {
   return text;
 }
 
-// A host with one compose window and one source message, in memory.
-class MemoryHost : public HostApi {
- public:
-  explicit MemoryHost(std::string source) : source_(std::move(source)) {}
-  std::string GetDataFolder() override { return "/nonexistent-fromsel-bench/"; }
-  std::string GetCurrentMailBox() override { return "Box.mb\\"; }
-  std::string GetCurrentFolder() override { return "Box.mb\\Inbox\\"; }
-  void ComposeMail(const std::string&) override {}
-  std::optional<std::string> GetSource(const std::string&) override { return source_; }
-  void CompGetSpecifiedHeader(ComposeWindow, const std::string&, char* buffer, int size) override {
-    static const char reference[] = "Box.mb\\Inbox\\>1234";
-    std::strncpy(buffer, reference, static_cast<std::size_t>(size) - 1);
-    buffer[size - 1] = '\0';
-  }
-  void CompSetSpecifiedHeader(ComposeWindow, const std::string&, const std::string&) override {
-    ++headersSet;
-  }
-  int headersSet = 0;
-
- private:
-  std::string source_;
-};
+// A host with one compose window whose reference names a message of mailbox
+// Box.mb, and one source served for it. It keeps no log (a benchmark runs
+// millions of replies), only the count of header writes.
+inline MemoryHost ReplyHost(std::string source) {
+  MemoryHost host;
+  host.dataFolder = "/nonexistent-fromsel-bench/";
+  host.mailbox = "Box.mb\\";
+  host.folder = "Box.mb\\Inbox\\";
+  host.composeHeaders["X-Becky-Ref"] = "Box.mb\\Inbox\\>1234";
+  host.anySource = std::move(source);
+  host.recording = false;
+  return host;
+}
 
 }  // namespace fromsel::bench

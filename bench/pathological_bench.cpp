@@ -92,7 +92,7 @@ void BM_Exponential_reply(benchmark::State& state) {
   settings.rules.push_back(rule);
   std::vector<std::string> recipients;
   for (int i = 0; i < 20; ++i) recipients.push_back(std::string(30, 'x'));
-  bench::MemoryHost host(bench::ReplySource(recipients));
+  MemoryHost host = bench::ReplyHost(bench::ReplySource(recipients));
   for (auto _ : state) RewriteSenderWith(host, nullptr, table);
 }
 
@@ -130,7 +130,7 @@ void BM_BigHeader_reply(benchmark::State& state) {
     rule.pattern = text.pattern;
     settings.rules.push_back(rule);
   }
-  bench::MemoryHost host(BigToSource());
+  MemoryHost host = bench::ReplyHost(BigToSource());
   RewriteReport report;
   for (auto _ : state) {
     report = RewriteReport();
@@ -155,7 +155,7 @@ void BM_BigHeader_oneAddressReply(benchmark::State& state) {
     settings.rules.push_back(rule);
   }
   const std::string source = "To: " + std::string(kBigHeaderBytes, 'a') + "@x.example\r\n\r\n";
-  bench::MemoryHost host(source);
+  MemoryHost host = bench::ReplyHost(source);
   for (auto _ : state) RewriteSenderWith(host, nullptr, table);
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
 }

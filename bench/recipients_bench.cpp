@@ -2,9 +2,9 @@
 // size: the time per byte should stay flat (linear work).
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <string>
 
+#include "bench_data.h"
 #include "pattern/regex/program.h"
 #include "rules/settings.h"
 #include "sender/recipients.h"
@@ -52,33 +52,14 @@ void BM_CollectHeaders(benchmark::State& state) {
 }
 BENCHMARK(BM_CollectHeaders)->RangeMultiplier(8)->Range(8, 32768);
 
-// A host that serves one source and discards the headers set.
-class BenchHost : public fromsel::HostApi {
- public:
-  explicit BenchHost(std::string source) : source_(std::move(source)) {}
-  std::string GetDataFolder() override { return "/nonexistent-fromsel-bench/"; }
-  std::string GetCurrentMailBox() override { return "Bench.mb\\"; }
-  std::string GetCurrentFolder() override { return "Bench.mb\\Inbox\\"; }
-  void ComposeMail(const std::string&) override {}
-  std::optional<std::string> GetSource(const std::string&) override { return source_; }
-  void CompGetSpecifiedHeader(fromsel::ComposeWindow, const std::string&, char* buffer,
-                              int) override {
-    std::strcpy(buffer, "Bench.mb\\Inbox\\>1");
-  }
-  void CompSetSpecifiedHeader(fromsel::ComposeWindow, const std::string&,
-                              const std::string&) override {}
-
- private:
-  std::string source_;
-};
-
 // The match is the last To address, so every address meets every rule.
 void BM_ReplyRun(benchmark::State& state) {
   fromsel::regex::InstallCaseTable();
   const int count = static_cast<int>(state.range(0));
-  BenchHost host(ManyAddressesLine(count) + "me@example.net\r\n\r\n");
+  fromsel::MemoryHost host =
+      fromsel::bench::ReplyHost(ManyAddressesLine(count) + "me@example.net\r\n\r\n");
   fromsel::SettingsTable table;
-  fromsel::MailboxSettings& settings = table["bench.mb"];
+  fromsel::MailboxSettings& settings = table["box.mb"];
   settings.enabled = true;
   for (const char* pattern : {"*@{example.com,example.edu}", "sales*@*.example.org"}) {
     fromsel::AddressRule rule;

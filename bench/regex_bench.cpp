@@ -19,6 +19,7 @@
 #include "rules/address_rule.h"
 #include "sender/regex_rule.h"
 #include "sender/rule_match.h"
+#include "testing/random_words.h"
 
 namespace {
 
@@ -64,15 +65,6 @@ const std::vector<std::string>& RulePatterns() {
   return patterns;
 }
 
-std::string RandomWord(std::mt19937& random, int minSize, int maxSize) {
-  static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::uniform_int_distribution<int> size(minSize, maxSize);
-  std::uniform_int_distribution<int> pick(0, sizeof letters - 2);
-  std::string word;
-  for (int n = size(random); n > 0; --n) word.push_back(letters[pick(random)]);
-  return word;
-}
-
 // Addresses that reach rules early, late and only the catch-all at the end.
 const std::vector<std::string>& Addresses() {
   static const std::vector<std::string> addresses = [] {
@@ -85,9 +77,9 @@ const std::vector<std::string>& Addresses() {
     std::uniform_int_distribution<int> shape(0, 5);
     std::vector<std::string> list;
     for (int i = 0; i < kAddressCount; ++i) {
-      std::string local = RandomWord(random, 2, 10);
+      std::string local = testing::RandomWord(random, 2, 10);
       switch (shape(random)) {
-        case 0: local += "." + RandomWord(random, 2, 8); break;
+        case 0: local += "." + testing::RandomWord(random, 2, 8); break;
         case 1: local += "+list"; break;
         case 2: local += "-bounces"; break;
         default: break;

@@ -240,9 +240,9 @@ std::vector<std::string> ReplyRecipients(bool lastMatches) {
 void BM_Reply_fromsel(benchmark::State& state) {
   SettingsTable table;
   table["box.mb"] = FromselMailbox();
-  MemoryHost host(ReplySource(ReplyRecipients(state.range(0) != 0)));
+  MemoryHost host = ReplyHost(ReplySource(ReplyRecipients(state.range(0) != 0)));
   for (auto _ : state) RewriteSenderWith(host, nullptr, table);
-  state.counters["headers_set"] = static_cast<double>(host.headersSet) / static_cast<double>(state.iterations());
+  state.counters["headers_set"] = static_cast<double>(host.headerWrites) / static_cast<double>(state.iterations());
 }
 
 // The same reply with the recipients walked by fromsel and the rules run by

@@ -14,6 +14,7 @@
 #include "pattern/wildcard/wildcard.h"
 #include "rules/address_rule.h"
 #include "sender/rule_match.h"
+#include "testing/random_words.h"
 
 namespace {
 
@@ -23,15 +24,9 @@ constexpr int kAddressCount = 10000;
 constexpr int kRuleCount = 100;
 constexpr int kDomainCount = 60;
 constexpr unsigned kSeed = 20261208;
-
-std::string RandomWord(std::mt19937& random, int minSize, int maxSize) {
-  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::uniform_int_distribution<int> size(minSize, maxSize);
-  std::uniform_int_distribution<int> pick(0, sizeof letters - 2);
-  std::string word;
-  for (int n = size(random); n > 0; --n) word.push_back(letters[pick(random)]);
-  return word;
-}
+// Local parts and hosts of both cases: the matcher folds them.
+constexpr const char* kWordLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 std::string Domain(int i) {
   static const char* const tops[] = {"com", "org", "net", "co.jp", "de"};
@@ -46,11 +41,11 @@ std::vector<std::string> MakeAddresses() {
   std::uniform_int_distribution<int> shape(0, 9);
   std::vector<std::string> addresses;
   for (int i = 0; i < kAddressCount; ++i) {
-    std::string local = RandomWord(random, 2, 10);
+    std::string local = testing::RandomWord(random, 2, 10, kWordLetters);
     switch (shape(random)) {
       case 0: local = "." + local; break;
-      case 1: local += "." + RandomWord(random, 2, 8); break;
-      case 2: local += "+" + RandomWord(random, 1, 6); break;
+      case 1: local += "." + testing::RandomWord(random, 2, 8, kWordLetters); break;
+      case 2: local += "+" + testing::RandomWord(random, 1, 6, kWordLetters); break;
       case 3: local = "info"; break;
       default: break;
     }

@@ -18,7 +18,7 @@
 
 #include "fuzz_support.h"
 #include "rules/settings.h"
-#include "sender/host_api.h"
+#include "sender/memory_host.h"
 #include "sender/rewrite.h"
 
 namespace {
@@ -34,35 +34,21 @@ constexpr const char* kMailbox = "Box.mb";
 
 using HeaderWrites = std::vector<std::pair<std::string, std::string>>;
 
-class MemoryHost : public HostApi {
+// The host of one reply; every reference gets the drawn source (or none).
+class FuzzHost : public MemoryHost {
  public:
-  MemoryHost(std::string reference, std::optional<std::string> source)
-      : reference_(std::move(reference)), source_(std::move(source)) {}
-
-  std::string GetDataFolder() override { return kDataFolder; }
-  std::string GetCurrentMailBox() override { return std::string(kMailbox) + "\\"; }
-  std::string GetCurrentFolder() override { return "Box.mb\\Inbox\\"; }
-  void ComposeMail(const std::string&) override {}
-  std::optional<std::string> GetSource(const std::string&) override { return source_; }
-  // Copies as the host does: at most size - 1 bytes and a NUL.
-  void CompGetSpecifiedHeader(ComposeWindow, const std::string& header, char* buffer,
+  FuzzHost(const std::string& reference, const std::optional<std::string>& source) {
+    dataFolder = kDataFolder;
+    mailbox = std::string(kMailbox) + "\\";
+    folder = "Box.mb\\Inbox\\";
+    composeHeaders["X-Becky-Ref"] = reference;
+    anySource = source;
+  }
+  void CompGetSpecifiedHeader(ComposeWindow window, const std::string& header, char* buffer,
                               int size) override {
     FUZZ_CHECK(size > 0);
-    const std::string value = header == "X-Becky-Ref" ? reference_ : std::string();
-    const std::size_t length = std::min(value.size(), static_cast<std::size_t>(size) - 1);
-    std::memcpy(buffer, value.data(), length);
-    buffer[length] = '\0';
+    MemoryHost::CompGetSpecifiedHeader(window, header, buffer, size);
   }
-  void CompSetSpecifiedHeader(ComposeWindow, const std::string& header,
-                              const std::string& value) override {
-    writes.emplace_back(header, value);
-  }
-
-  HeaderWrites writes;
-
- private:
-  std::string reference_;
-  std::optional<std::string> source_;
 };
 
 // Fragments that make rules and messages meet often.
@@ -104,25 +90,26 @@ MailboxSettings DrawSettings(FuzzedDataProvider& input) {
 
 HeaderWrites Run(SettingsTable& table, const std::string& reference,
                  const std::optional<std::string>& source) {
-  MemoryHost host(reference, source);
+  FuzzHost host(reference, source);
   RewriteReport report;
   RewriteSenderWith(host, nullptr, table, &report);
+  const HeaderWrites& writes = host.headersSet;
   // At most a Sender and then a From; a From always carries an angle address.
-  FUZZ_CHECK(host.writes.size() <= 2);
-  if (!host.writes.empty()) {
-    FUZZ_CHECK(host.writes.back().first == "From");
-    const std::string& from = host.writes.back().second;
+  FUZZ_CHECK(writes.size() <= 2);
+  if (!writes.empty()) {
+    FUZZ_CHECK(writes.back().first == "From");
+    const std::string& from = writes.back().second;
     FUZZ_CHECK(!from.empty() && from.back() == '>' && from.find('<') != std::string::npos);
     FUZZ_CHECK(report.ruleIndex >= 1);
   } else {
     FUZZ_CHECK(report.ruleIndex == 0);
   }
-  if (host.writes.size() == 2) {
-    FUZZ_CHECK(host.writes[0].first == "Sender");
-    const std::string& sender = host.writes[0].second;
+  if (writes.size() == 2) {
+    FUZZ_CHECK(writes[0].first == "Sender");
+    const std::string& sender = writes[0].second;
     FUZZ_CHECK(sender.size() >= 2 && sender.front() == '<' && sender.back() == '>');
   }
-  return host.writes;
+  return writes;
 }
 
 }  // namespace

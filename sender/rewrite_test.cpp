@@ -2,62 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <utility>
 #include <vector>
 
 #include "pattern/regex/program.h"
 #include "rules/settings.h"
+#include "sender/memory_host.h"
+#include "testing/test_folder.h"
 
 namespace fromsel {
 namespace {
 
-namespace fs = std::filesystem;
 using Headers = std::vector<std::pair<std::string, std::string>>;
-
-// The host cannot run here: this stand-in serves one compose window, a data
-// folder on disk and sources by reference, and logs every call in order.
-class FakeHost : public HostApi {
- public:
-  std::string dataFolder, mailbox = "Work.mb\\", folder = "Work.mb\\Inbox\\";
-  std::string reference = "Work.mb\\Inbox\\>255";
-  std::map<std::string, std::string> sources;
-  std::vector<std::string> calls;
-  Headers set;  // CompSetSpecifiedHeader calls in order
-
-  std::string GetDataFolder() override { return Log("GetDataFolder", dataFolder); }
-  std::string GetCurrentMailBox() override { return Log("GetCurrentMailBox", mailbox); }
-  std::string GetCurrentFolder() override { return Log("GetCurrentFolder", folder); }
-  void ComposeMail(const std::string&) override {}
-  std::optional<std::string> GetSource(const std::string& ref) override {
-    calls.push_back("GetSource " + ref);
-    auto it = sources.find(ref);
-    if (it == sources.end()) return std::nullopt;
-    return it->second;
-  }
-  void CompGetSpecifiedHeader(ComposeWindow, const std::string& header, char* buffer,
-                              int size) override {
-    calls.push_back("CompGetSpecifiedHeader " + header);
-    const std::string value = header == "X-Becky-Ref" ? reference : std::string();
-    const std::size_t n = std::min(value.size(), static_cast<std::size_t>(size) - 1);
-    std::memcpy(buffer, value.data(), n);
-    buffer[n] = '\0';
-  }
-  void CompSetSpecifiedHeader(ComposeWindow, const std::string& header,
-                              const std::string& value) override {
-    calls.push_back("CompSetSpecifiedHeader " + header);
-    set.emplace_back(header, value);
-  }
-
- private:
-  std::string Log(const char* call, const std::string& value) {
-    calls.push_back(call);
-    return value;
-  }
-};
 
 AddressRule Rule(const std::string& flags, const std::string& pattern, const std::string& name,
                  const std::string& address) {
@@ -77,32 +33,31 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) { return info.p
 template <class Case>
 auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) { return os << c.name; }
 
+// The host cannot run here: the stand-in serves one compose window, a data
+// folder on disk and sources by reference, and logs every call in order.
 class RewriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     regex::InstallCaseTable();  // as at start: regular expressions ignore case
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("fromsel-rewrite-") + test->test_suite_name() + "-" + test->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    root_ = fs::temp_directory_path() / name;
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "Work.mb" / "Inbox");
-    host_.dataFolder = root_.string() + "/";
+    folder_.MakeDirectory("Work.mb/Inbox");
+    host_.dataFolder = folder_.withSeparator();
+    host_.mailbox = "Work.mb\\";
+    host_.folder = "Work.mb\\Inbox\\";
+    Reference("Work.mb\\Inbox\\>255");
     settings().enabled = true;
     Source("To: Some One <news@example.org>\r\nSubject: hi\r\n\r\nbody\r\n");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   MailboxSettings& settings() { return table_["work.mb"]; }
   void Source(const std::string& text) { host_.sources["Work.mb\\Inbox\\?000000ff"] = text; }
+  void Reference(const std::string& text) { host_.composeHeaders["X-Becky-Ref"] = text; }
   Headers Run(RewriteReport* report = nullptr) {
     RewriteSenderWith(host_, &window_, table_, report);
-    return host_.set;
+    return host_.headersSet;
   }
 
-  fs::path root_;
-  FakeHost host_;
+  testing::TestFolder folder_;
+  MemoryHost host_;
   SettingsTable table_;
   int window_ = 0;
 };
@@ -173,11 +128,11 @@ TEST_F(RewriteTest, DisabledOrUnknownMailboxChangesNothing) {
 
 TEST_F(RewriteTest, OnlyANonEmptyFromAddrStopsTheRun) {
   settings().rules.push_back(Rule("", "*", "", ""));
-  const fs::path ini = root_ / "Work.mb" / "Inbox" / "Folder.ini";
-  std::ofstream(ini, std::ios::binary) << "[Settings]\r\nFromAddr=\r\n";
+  const std::string ini = "Work.mb/Inbox/Folder.ini";
+  folder_.WriteFile(ini, "[Settings]\r\nFromAddr=\r\n");
   EXPECT_EQ(Run().size(), 1u);
-  host_.set.clear();
-  std::ofstream(ini, std::ios::binary) << "[Settings]\r\nFromAddr=me@example.com\r\n";
+  host_.headersSet.clear();
+  folder_.WriteFile(ini, "[Settings]\r\nFromAddr=me@example.com\r\n");
   RewriteReport report;
   EXPECT_TRUE(Run(&report).empty());
   EXPECT_EQ(report.stoppedBecause, "folder has FromAddr");
@@ -192,7 +147,7 @@ struct ReferenceCase {
 class ReferenceTest : public RewriteTest, public ::testing::WithParamInterface<ReferenceCase> {};
 
 TEST_P(ReferenceTest, FormsThisSourceRef) {
-  host_.reference = GetParam().reference;
+  Reference(GetParam().reference);
   Run();
   std::string asked;
   for (const std::string& call : host_.calls)
@@ -282,12 +237,12 @@ TEST_F(RewriteTest, WithoutProcessTableNothingHappens) {
 }
 
 TEST_F(RewriteTest, ProcessTableIsUsed) {
-  std::ofstream(root_ / "Work.mb" / "fromsel.ini", std::ios::binary)
-      << ">Enable=1\n>Delivered-To=0\n::*@example.org\tMe\tme@example.net\n";
+  folder_.WriteFile("Work.mb/fromsel.ini",
+                    ">Enable=1\n>Delivered-To=0\n::*@example.org\tMe\tme@example.net\n");
   LoadSettingsTable(host_.dataFolder);
   RewriteSender(host_, &window_);
   ReleaseSettingsTable();
-  EXPECT_EQ(host_.set, (Headers{{"From", "Me <me@example.net>"}}));
+  EXPECT_EQ(host_.headersSet, (Headers{{"From", "Me <me@example.net>"}}));
 }
 
 struct SenderCase {

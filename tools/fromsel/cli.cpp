@@ -128,6 +128,24 @@ std::string ReadInput(const std::string& path, std::istream& in) {
 
 namespace {
 
+bool EndsWithSeparator(const std::string& path) {
+  return !path.empty() && (path.back() == '\\' || path.back() == '/');
+}
+
+}  // namespace
+
+std::string WithSeparator(std::string path) {
+  if (!EndsWithSeparator(path)) path += '\\';
+  return path;
+}
+
+std::string WithoutSeparators(std::string path) {
+  while (EndsWithSeparator(path)) path.pop_back();
+  return path;
+}
+
+namespace {
+
 void PrintHelp(std::ostream& out) {
   out << "fromsel: try and check Fromsel rules outside the mail client\n\n"
          "usage: fromsel [--hex] COMMAND [OPTIONS] ARGS\n\ncommands:\n";

@@ -67,6 +67,12 @@ std::string DecodeHex(const std::string& text);
 // it cannot be read, is a folder or holds more than MaxInputBytes.
 std::string ReadInput(const std::string& path, std::istream& in);
 
+// A folder as the host gives it: ending in one separator (a backslash is
+// added when it ends in neither kind).
+std::string WithSeparator(std::string path);
+// The path without any separators at its end.
+std::string WithoutSeparators(std::string path);
+
 struct Command {
   const char* name;
   const char* usage;    // one line: "fromsel NAME ARGS"

@@ -23,12 +23,6 @@ std::filesystem::path NativePath(std::string path) {
   return std::filesystem::path(path);
 }
 
-// The data folder as the platform layer takes it: ending in a separator.
-std::string WithSeparator(const std::string& folder) {
-  if (folder.back() == '\\' || folder.back() == '/') return folder;
-  return folder + "\\";
-}
-
 void RequireReadableFolder(const std::string& folder) {
   std::error_code error;
   std::filesystem::directory_iterator probe(NativePath(folder), error);

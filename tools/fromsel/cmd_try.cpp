@@ -6,9 +6,9 @@
 #include "platform/platform.h"
 #include "rules/byte_string.h"
 #include "rules/settings.h"
+#include "sender/memory_host.h"
 #include "sender/rewrite.h"
 #include "tools/fromsel/cli.h"
-#include "tools/fromsel/file_host.h"
 
 namespace fromsel::cli {
 
@@ -24,11 +24,6 @@ bool IsFolder(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
   std::error_code error;
   return std::filesystem::is_directory(path, error);
-}
-
-std::string TrimSeparators(std::string path) {
-  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-  return path;
 }
 
 std::string Lower(std::string text) {
@@ -63,6 +58,18 @@ void PrintExplanation(const RewriteReport& report, std::ostream& out) {
 
 }  // namespace
 
+// The host of the reply: the data folder and current folder end in one
+// separator, the mailbox is a directory name followed by one, as the mail
+// client gives them; the folder defaults to the mailbox directory.
+MemoryHost ReplyHost(const std::string& data, const std::string& mailboxName,
+                     const std::string& folder) {
+  MemoryHost host;
+  host.dataFolder = WithSeparator(data);
+  host.mailbox = mailboxName + "\\";
+  host.folder = WithSeparator(folder.empty() ? mailboxName : folder);
+  return host;
+}
+
 int RunTry(Arguments& args, Output& io) {
   std::string data, mailbox, folder;
   if (!args.TakeOption("--data", data)) throw CliError{ExitUsage, "try needs --data DIR"};
@@ -71,33 +78,33 @@ int RunTry(Arguments& args, Output& io) {
   const bool explain = args.TakeFlag("--explain");
   const std::vector<std::string> positionals = args.Positionals(1, 1);
   if (positionals[0].empty()) throw CliError{ExitUsage, "empty MESSAGE path"};
-  if (data.empty() || TrimSeparators(mailbox).empty())
+  if (data.empty() || WithoutSeparators(mailbox).empty())
     throw CliError{ExitUsage, "try needs a non-empty --data DIR and --mailbox NAME"};
 
   if (!IsFolder(data)) throw CliError{ExitNoInput, "cannot read folder " + data};
-  FileHost probe(data, mailbox, folder);
-  const std::string mailboxName = FindMailbox(probe.GetDataFolder(), TrimSeparators(mailbox), data);
-  FileHost host(data, mailboxName, folder);
-  if (!IsFolder(host.GetDataFolder() + host.GetCurrentFolder()))
+  const std::string mailboxName =
+      FindMailbox(WithSeparator(data), WithoutSeparators(mailbox), data);
+  MemoryHost host = ReplyHost(data, mailboxName, folder);
+  if (!IsFolder(host.dataFolder + host.folder))
     throw CliError{ExitNoInput, "cannot read folder " + folder};
-  host.AddSource(kSourceRef, ReadInput(positionals[0], io.in));
-  host.SetComposeHeader("X-Becky-Ref", kReference);
+  host.sources[kSourceRef] = ReadInput(positionals[0], io.in);
+  host.composeHeaders["X-Becky-Ref"] = kReference;
 
   // As at start: the case table for regular expressions, then a table of
   // our own loaded from the data folder, which is only read.
   regex::InstallCaseTable();
   SettingsTable table;
-  LoadSettingsTableFrom(host.GetDataFolder(), table);
+  LoadSettingsTableFrom(host.dataFolder, table);
   RewriteReport report;
   int window = 0;
   RewriteSenderWith(host, &window, table, &report);
 
   if (explain) PrintExplanation(report, io.out);
-  if (host.HeadersSet().empty()) {
+  if (host.headersSet.empty()) {
     io.out << "unchanged\n";
     return ExitNo;
   }
-  for (const auto& [header, value] : host.HeadersSet()) io.out << header << ": " << value << '\n';
+  for (const auto& [header, value] : host.headersSet) io.out << header << ": " << value << '\n';
   return ExitYes;
 }
 
