@@ -13,6 +13,8 @@ namespace fromsel::cli {
 enum ExitCode : int {
   ExitYes = 0,
   ExitNo = 1,
+  ExitGaveUp = 2,        // a search stopped before an answer (over its budget)
+  ExitCompileError = 3,  // the regular expression does not compile
   ExitUsage = 64,
   ExitNoInput = 66,
   ExitInternal = 70,     // a fault of fromsel itself; never expected

@@ -13,9 +13,6 @@ namespace fromsel::cli {
 
 namespace {
 
-// Exit code of a regular-expression rule that does not compile.
-constexpr int ExitCompileError = 3;
-
 // The text the sender address is built from: as BuildSenderAddress chooses it.
 std::string SenderBaseText(const AddressRule& rule, const std::string& address,
                            const regex::RegexRegisters& registers) {

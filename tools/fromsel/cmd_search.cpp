@@ -150,13 +150,13 @@ int RunSearch(Arguments& args, Output& io) {
   const SearchOutcome outcome = RunSearchRequest(request);
   if (!outcome.error.empty()) {
     io.out << "error: " << outcome.error << "\n";
-    return 3;
+    return ExitCompileError;
   }
   io.out << "result: " << outcome.result << "\n";
   for (std::size_t i = 0; i < outcome.registers.size(); ++i)
     io.out << i << ": " << outcome.registers[i].first << " " << outcome.registers[i].second << "\n";
   if (outcome.result >= 0) return ExitYes;
-  return outcome.result == regex::NoMatch ? ExitNo : 2;
+  return outcome.result == regex::NoMatch ? ExitNo : ExitGaveUp;
 }
 
 }  // namespace fromsel::cli
