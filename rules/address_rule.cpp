@@ -12,15 +12,14 @@ AddressRule::AddressRule(const AddressRule& other)
 
 AddressRule& AddressRule::operator=(const AddressRule& other) {
   if (this == &other) return *this;
-  compiledRule.reset();
+  cache.reset();
   regex = other.regex;
   setSender = other.setSender;
   verp = other.verp;
   pattern = other.pattern;
-  expandedPatterns = other.expandedPatterns;
-  literalForms = other.literalForms;
   name = other.name;
   address = other.address;
+  if (other.cache) cache = other.cache->CopyForAssignment();
   return *this;
 }
 

@@ -1,37 +1,42 @@
-// One address rule, with the caches that rule matching fills lazily.
+// One address rule: what the user wrote, and a slot for what rule matching
+// derives from it.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <vector>
-
-#include "pattern/wildcard/literal_form.h"
 
 namespace fromsel {
 
-struct CompiledRule;  // a rule's compiled regular expression (sender/regex_rule.h)
-struct CompiledRuleDeleter {
-  void operator()(CompiledRule* rule) const;
+// What rule matching derives from a rule's pattern and keeps in the rule
+// between tests (the brace expansion, the compiled program). Rule matching
+// defines it; the rule only owns it. It is never stored or shown.
+class RuleCache {
+ public:
+  virtual ~RuleCache() = default;
+  // What a rule assigned from this one takes over: the expansion, never a
+  // compiled program.
+  virtual std::unique_ptr<RuleCache> CopyForAssignment() const = 0;
+
+ protected:
+  RuleCache() = default;
+  RuleCache(const RuleCache&) = default;
+  RuleCache& operator=(const RuleCache&) = default;
 };
-using CompiledRulePtr = std::unique_ptr<CompiledRule, CompiledRuleDeleter>;
 
 struct AddressRule {
   bool regex = false;
   bool setSender = false;
   bool verp = false;
   std::string pattern;
-  std::vector<std::string> expandedPatterns;  // cache: brace expansion of pattern
-  // cache: one per expandedPatterns entry, filled with it; cleared by
-  // whoever changes that list
-  std::vector<LiteralForm> literalForms;
   std::string name;
   std::string address;
-  CompiledRulePtr compiledRule;  // cache: compiled pattern of a regex rule
+  // Rule matching's cache: none in a new rule, filled at the first test.
+  std::unique_ptr<RuleCache> cache;
 
   AddressRule() = default;
-  // A copy starts with every cache empty.
+  // A copy starts without a cache.
   AddressRule(const AddressRule& other);
-  // Takes the expansion caches along but never the compiled pattern.
+  // Drops its own cache and takes what the other's CopyForAssignment gives.
   AddressRule& operator=(const AddressRule& other);
   AddressRule(AddressRule&&) noexcept = default;
   AddressRule& operator=(AddressRule&&) noexcept = default;

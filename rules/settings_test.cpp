@@ -2,14 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/platform.h"
-#include "testing/test_folder.h"
 #include "rules/settings_text.h"
+#include "testing/test_folder.h"
 
 namespace fromsel {
 namespace {
 
 using testing::TestFolder;
+
+// Stands for what rule matching keeps in a rule.
+struct SomeCache final : RuleCache {
+  std::unique_ptr<RuleCache> CopyForAssignment() const override {
+    return std::make_unique<SomeCache>();
+  }
+};
 
 class SettingsFiles : public ::testing::Test {
  protected:
@@ -106,9 +115,9 @@ TEST_F(SettingsFiles, AssignmentDropsOldEntriesAndCaches) {
   LoadSettingsTable(data());
   AddressRule& live = SettingsFor(*CurrentSettingsTable(), "a.mb").rules.emplace_back();
   live.pattern = "x";
-  live.expandedPatterns = {"x"};
+  live.cache = std::make_unique<SomeCache>();
   SettingsTable copy = *CurrentSettingsTable();
-  EXPECT_TRUE(copy.at("a.mb").rules[0].expandedPatterns.empty());
+  EXPECT_EQ(copy.at("a.mb").rules[0].cache, nullptr);
   SettingsFor(copy, "b.mb").enabled = true;
   copy.erase("a.mb");
   AssignSettingsTable(copy);

@@ -1,15 +1,15 @@
 #include "sender/regex_rule.h"
 
 #include <climits>
+#include <memory>
 
 #include "pattern/regex/compile.h"
 #include "pattern/regex/search.h"
 #include "rules/address_rule.h"
+#include "sender/rule_cache.h"
 #include "sender/rule_match.h"
 
 namespace fromsel {
-
-void CompiledRuleDeleter::operator()(CompiledRule* rule) const { delete rule; }
 
 CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options)
     : program(options) {
@@ -23,11 +23,14 @@ CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options)
 
 std::string RuleRegexText(const std::string& pattern) { return "^(?:" + pattern + ")$"; }
 
-bool RegexRuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers) {
+bool RegexRuleMatches(AddressRule& rule, const std::string& address,
+                      regex::RegexRegisters& registers) {
   // Compiled once; a failed compilation is kept too, so the rule stays inert.
-  if (!rule.compiledRule)
-    rule.compiledRule.reset(new CompiledRule(RuleRegexText(rule.pattern), RuleRegexOptions));
-  const CompiledRule& compiled = *rule.compiledRule;
+  MatcherCache& cache = MatcherCacheOf(rule);
+  if (!cache.compiledRule)
+    cache.compiledRule =
+        std::make_unique<CompiledRule>(RuleRegexText(rule.pattern), RuleRegexOptions);
+  const CompiledRule& compiled = *cache.compiledRule;
   if (!compiled.errorText.empty() || !compiled.program) return false;
   if (address.size() > static_cast<std::size_t>(INT_MAX)) return false;
   const int size = static_cast<int>(address.size());

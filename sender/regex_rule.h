@@ -1,5 +1,5 @@
-// Regular-expression rules: the compiled holder kept in a rule, and the
-// expansion of \& and \1..\9 in a rule's address.
+// Regular-expression rules: the compiled holder kept in a rule's cache,
+// and the expansion of \& and \1..\9 in a rule's address.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +10,11 @@
 
 namespace fromsel {
 
-// Option word of rule matching: IgnoreCase | SingleLine.
-inline constexpr std::uint32_t RuleRegexOptions = 9;
-// Option word of the settings dialog's test compilation: IgnoreCase.
-inline constexpr std::uint32_t DialogRegexOptions = 1;
+// Option word of rule matching: letters match either case, and ^ and $
+// stand for the ends of the address alone.
+inline constexpr std::uint32_t RuleRegexOptions = regex::IgnoreCase | regex::SingleLine;
+// Option word of the settings dialog's test compilation.
+inline constexpr std::uint32_t DialogRegexOptions = regex::IgnoreCase;
 
 struct CompiledRule {
   regex::RegexProgramOwner program;  // null when memory could not be had

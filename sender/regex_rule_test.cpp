@@ -5,6 +5,7 @@
 #include <string>
 
 #include "rules/address_rule.h"
+#include "sender/rule_cache.h"
 #include "sender/rule_match.h"
 
 namespace fromsel {
@@ -22,6 +23,12 @@ AddressRule RegexRule(const std::string& pattern, const std::string& address = "
   rule.pattern = pattern;
   rule.address = address;
   return rule;
+}
+
+// The rule's compiled pattern, or null before its first test.
+const CompiledRule* CompiledOf(const AddressRule& rule) {
+  const MatcherCache* cache = FindMatcherCache(rule);
+  return cache ? cache->compiledRule.get() : nullptr;
 }
 
 struct RuleCase {
@@ -58,27 +65,28 @@ TEST(RegexRule, CompilesOnceAndRemembersAFailure) {
   Registers registers;
   AddressRule good = RegexRule("[a-z]+@example\\.com");
   ASSERT_TRUE(RuleMatches(good, "a@example.com", registers.get()));
-  const CompiledRule* compiled = good.compiledRule.get();
+  const CompiledRule* compiled = CompiledOf(good);
   ASSERT_NE(compiled, nullptr);
   EXPECT_TRUE(compiled->errorText.empty());
   for (const char* address : {"b@example.com", "x@y", "zz@example.com"})
     RuleMatches(good, address, registers.get());
-  EXPECT_EQ(good.compiledRule.get(), compiled);
+  EXPECT_EQ(CompiledOf(good), compiled);
 
   AddressRule bad = RegexRule("(unbalanced");
   EXPECT_FALSE(RuleMatches(bad, "(unbalanced", registers.get()));
-  ASSERT_NE(bad.compiledRule, nullptr);
-  EXPECT_EQ(bad.compiledRule->errorText, "unmatched (");
-  const CompiledRule* failed = bad.compiledRule.get();
+  ASSERT_NE(CompiledOf(bad), nullptr);
+  EXPECT_EQ(CompiledOf(bad)->errorText, "unmatched (");
+  const CompiledRule* failed = CompiledOf(bad);
   EXPECT_FALSE(RuleMatches(bad, "anything", registers.get()));
-  EXPECT_EQ(bad.compiledRule.get(), failed);
+  EXPECT_EQ(CompiledOf(bad), failed);
 }
 
 TEST(RegexRule, CardinalityErrorCountsTheWrapper) {
   Registers registers;
   AddressRule rule = RegexRule("*a");
   EXPECT_FALSE(RuleMatches(rule, "a", registers.get()));
-  EXPECT_EQ(rule.compiledRule->errorText,
+  ASSERT_NE(CompiledOf(rule), nullptr);
+  EXPECT_EQ(CompiledOf(rule)->errorText,
             "invalid regular expression; there's no previous pattern, to which '*' would "
             "define cardinality at 5");
 }
@@ -106,9 +114,9 @@ TEST(RegexRule, CopiesStartWithoutTheCompiledPattern) {
   AddressRule rule = RegexRule("x");
   ASSERT_TRUE(RuleMatches(rule, "X", registers.get()));
   AddressRule copy(rule);
-  EXPECT_EQ(copy.compiledRule, nullptr);
+  EXPECT_EQ(CompiledOf(copy), nullptr);
   EXPECT_TRUE(RuleMatches(copy, "x", registers.get()));
-  EXPECT_NE(copy.compiledRule.get(), rule.compiledRule.get());
+  EXPECT_NE(CompiledOf(copy), CompiledOf(rule));
 }
 
 struct TemplateCase {

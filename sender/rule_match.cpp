@@ -2,7 +2,7 @@
 
 namespace fromsel {
 
-bool RuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers) {
+bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers) {
   if (rule.regex) return RegexRuleMatches(rule, address, registers);
   return WildcardRuleMatches(rule, address);
 }

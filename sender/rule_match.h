@@ -8,16 +8,17 @@
 
 namespace fromsel {
 
-using regex::RegexRegisters;
-
 // Fills the rule's caches on first use. Only regular-expression rules touch
 // the registers (filled on a match).
-bool RuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers);
+bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers);
 
-// The wildcard branch: expandedPatterns filled once, first matching entry wins.
+// The wildcard branch: the cache's expandedPatterns filled once, first
+// matching entry wins.
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address);
 
-// The regular-expression branch: compiled once as ^(?:pattern)$ with options 9.
-bool RegexRuleMatches(AddressRule& rule, const std::string& address, RegexRegisters& registers);
+// The regular-expression branch: compiled once as ^(?:pattern)$ with
+// RuleRegexOptions, kept in the cache.
+bool RegexRuleMatches(AddressRule& rule, const std::string& address,
+                      regex::RegexRegisters& registers);
 
 }  // namespace fromsel

@@ -6,6 +6,7 @@
 #include "pattern/wildcard/brace_expansion.h"
 #include "pattern/wildcard/wildcard.h"
 #include "rules/address_rule.h"
+#include "sender/rule_cache.h"
 #include "sender/rule_match.h"
 
 namespace fromsel {
@@ -47,15 +48,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WildcardRule, ExpandsOnlyOnce) {
   AddressRule rule = WildcardRule("{a,b}@example.com");
   EXPECT_TRUE(WildcardRuleMatches(rule, "b@example.com"));
-  ASSERT_EQ(rule.expandedPatterns, (std::vector<std::string>{"a@example.com", "b@example.com"}));
+  MatcherCache& cache = MatcherCacheOf(rule);
+  ASSERT_EQ(cache.expandedPatterns, (std::vector<std::string>{"a@example.com", "b@example.com"}));
   // A filled cache is used as it stands; the pattern is not read again.
-  rule.expandedPatterns = {"c@example.com"};
-  rule.literalForms.clear();
+  cache.expandedPatterns = {"c@example.com"};
+  cache.literalForms.clear();
   for (int i = 0; i < 3; ++i) {
     EXPECT_FALSE(WildcardRuleMatches(rule, "a@example.com"));
     EXPECT_TRUE(WildcardRuleMatches(rule, "C@example.com"));
   }
-  EXPECT_EQ(rule.expandedPatterns, std::vector<std::string>{"c@example.com"});
+  EXPECT_EQ(&MatcherCacheOf(rule), &cache);
+  EXPECT_EQ(cache.expandedPatterns, std::vector<std::string>{"c@example.com"});
 }
 
 TEST(WildcardRule, TooManyAlternativesNeverMatch) {
@@ -64,14 +67,14 @@ TEST(WildcardRule, TooManyAlternativesNeverMatch) {
   AddressRule rule = WildcardRule(pattern);
   for (int i = 0; i < 2; ++i) {
     EXPECT_FALSE(WildcardRuleMatches(rule, std::string(13, 'a')));
-    EXPECT_TRUE(rule.expandedPatterns.empty());
+    EXPECT_TRUE(MatcherCacheOf(rule).expandedPatterns.empty());
   }
 }
 
 TEST(WildcardRule, LeavesTheRegistersAlone) {
   int starts[2] = {3, 4};
   int ends[2] = {5, 6};
-  RegexRegisters registers;
+  regex::RegexRegisters registers;
   registers.allocatedCount = 2;
   registers.registerCount = 2;
   registers.startOffsets = starts;
@@ -86,6 +89,12 @@ TEST(WildcardRule, LeavesTheRegistersAlone) {
   EXPECT_EQ(starts[0] + starts[1] + ends[0] + ends[1], 3 + 4 + 5 + 6);
 }
 
+// The rule has a cache with a literal form for each expanded entry.
+void ExpectFormPerEntry(const AddressRule& rule) {
+  const MatcherCache* cache = FindMatcherCache(rule);
+  ASSERT_NE(cache, nullptr);
+  EXPECT_EQ(cache->literalForms.size(), cache->expandedPatterns.size());
+}
 
 // Rules mixing literal, star-literal and general entries decide as the
 // wildcard matcher does entry by entry, on the rule, a copy (caches empty)
@@ -106,14 +115,14 @@ TEST(WildcardRule, LiteralEntriesDecideAsTheMatcher) {
       for (const std::string& entry : entries) expected = expected || WildcardMatches(entry, address);
       EXPECT_EQ(WildcardRuleMatches(rule, address), expected) << pattern << " vs " << address;
       AddressRule copy(rule);
-      EXPECT_TRUE(copy.literalForms.empty());
+      EXPECT_EQ(copy.cache, nullptr);
       EXPECT_EQ(WildcardRuleMatches(copy, address), expected) << pattern << " vs " << address;
       AddressRule assigned;
       assigned = rule;
-      EXPECT_EQ(assigned.literalForms.size(), assigned.expandedPatterns.size());
+      ExpectFormPerEntry(assigned);
       EXPECT_EQ(WildcardRuleMatches(assigned, address), expected) << pattern << " vs " << address;
     }
-    EXPECT_EQ(rule.literalForms.size(), rule.expandedPatterns.size());
+    ExpectFormPerEntry(rule);
   }
 }
 

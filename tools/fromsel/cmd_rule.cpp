@@ -6,6 +6,7 @@
 #include "pattern/regex/program.h"
 #include "rules/address_rule.h"
 #include "sender/regex_rule.h"
+#include "sender/rule_cache.h"
 #include "sender/rule_match.h"
 #include "tools/fromsel/cli.h"
 
@@ -36,8 +37,9 @@ int RunRule(Arguments& args, Output& io) {
   regex::InstallCaseTable();
   regex::RegexRegistersOwner registers;
   const bool matched = RuleMatches(rule, address, registers.get());
-  if (rule.regex && rule.compiledRule && !rule.compiledRule->errorText.empty()) {
-    io.out << "error: " << rule.compiledRule->errorText << "\n";
+  const std::string compileError = RuleCompileError(rule);
+  if (rule.regex && !compileError.empty()) {
+    io.out << "error: " << compileError << "\n";
     return ExitCompileError;
   }
   if (!matched) {

@@ -34,6 +34,7 @@
 #include "pattern/regex/search.h"
 #include "rules/address_rule.h"
 #include "sender/regex_rule.h"
+#include "sender/rule_cache.h"
 #include "sender/rule_match.h"
 
 namespace fromsel::regex {
@@ -360,7 +361,7 @@ TEST(Pcre2Differential, RuleFormAgrees) {
       const RegexRegisters& registers = owner.get();
       const bool ours = RuleMatches(rule, subject, owner.get());
       Outcome mine;
-      if (rule.compiledRule && !rule.compiledRule->errorText.empty()) mine.error = "error";
+      if (!RuleCompileError(rule).empty()) mine.error = "error";
       if (ours) {
         mine.position = 0;
         for (int i = 0; i < registers.registerCount; ++i)
