@@ -6,9 +6,11 @@
 #include <string>
 
 #include "pattern/regex/program.h"
-#include "plugin/plugin.h"
 #include "rules/settings.h"
 #include "sender/rewrite.h"
+#include "ui/settings_dialog.h"
+#include "win32/host_binding.h"
+#include "win32/module.h"
 
 namespace fromsel {
 namespace {
@@ -68,7 +70,7 @@ extern "C" int WINAPI BKC_OnPlugInSetup(HWND owner) {
     // Setup before start (or after exit) edits the settings on disk, not an
     // empty table that would overwrite them.
     if (CurrentSettingsTable() == nullptr) StartEngines();
-    RunSettingsDialog(owner, "");
+    ui::RunSettingsDialog(owner, "");
     return 1;
   });
 }

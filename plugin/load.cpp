@@ -1,9 +1,12 @@
 #include "plugin/load.h"
 
-#include "plugin/plugin.h"
+#include "win32/host_binding.h"
+#include "win32/module.h"
 
 namespace fromsel {
 namespace {
+
+std::string g_pluginIniPath;
 
 // Holds the update-information address (string 5).
 constexpr int kUpdateUrlSize = 260;
@@ -72,11 +75,13 @@ bool AttachPlugin(HINSTANCE instance) {
   const std::string plugIns = dataFolder + kPlugInsDirectoryName;
   if (!EnsurePlugInsDirectory(plugIns)) return false;
   const std::string iniPath = plugIns + "\\" + IniFileNameFor(ModulePath(instance));
-  SetPluginIniPath(iniPath);
+  g_pluginIniPath = iniPath;
   WriteUpdateEntry(iniPath);
   return true;
 }
 
 void DetachPlugin() {}
+
+const std::string& PluginIniPath() { return g_pluginIniPath; }
 
 }  // namespace fromsel

@@ -8,8 +8,8 @@
 
 namespace fromsel {
 
-// Full path of a module's file ("" when unknown).
-std::string ModulePath(HMODULE module);
+// Message-box flags of every load-time failure: system-modal, stop icon.
+inline constexpr UINT kLoadFailureFlags = MB_SYSTEMMODAL | MB_ICONHAND;
 
 // The plug-in's ini file name: the module file's name with its extension
 // replaced by ".ini" (added when it has none). The directory does not count.
@@ -23,7 +23,7 @@ bool AttachPlugin(HINSTANCE instance);
 // and the settings table is released by BKC_OnExit (or with the process).
 void DetachPlugin();
 
-// Records the ini path computed at attach (read with PluginIniPath()).
-void SetPluginIniPath(const std::string& path);
+// Path of the plug-in's own ini file, set at attach.
+const std::string& PluginIniPath();
 
 }  // namespace fromsel

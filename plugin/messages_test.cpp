@@ -4,8 +4,9 @@
 
 #include <cstring>
 
-#include "plugin/plugin.h"
+#include "plugin/load.h"
 #include "plugin/testhost/message_capture.h"
+#include "win32/module.h"
 
 namespace fromsel {
 namespace {

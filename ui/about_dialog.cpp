@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "plugin/plugin.h"
 #include "ui/ui_ids.h"
+#include "win32/host_binding.h"
+#include "win32/module.h"
 
 namespace fromsel::ui {
 

@@ -2,18 +2,10 @@
 
 #include <utility>
 
-#include "plugin/plugin.h"
 #include "ui/about_dialog.h"
 #include "ui/ui_ids.h"
-
-namespace fromsel {
-
-int RunSettingsDialog(HWND owner, const char* preselectKey) {
-  ui::SettingsDialog dialog(BoundHost().GetDataFolder(), preselectKey ? preselectKey : "");
-  return static_cast<int>(dialog.Run(owner));
-}
-
-}  // namespace fromsel
+#include "win32/host_binding.h"
+#include "win32/module.h"
 
 namespace fromsel::ui {
 
@@ -34,6 +26,11 @@ constexpr int MessageTextSize = 256;
 constexpr UINT SelectedAndFocused = LVIS_SELECTED | LVIS_FOCUSED;
 
 }  // namespace
+
+int RunSettingsDialog(HWND owner, const char* preselectKey) {
+  SettingsDialog dialog(BoundHost().GetDataFolder(), preselectKey ? preselectKey : "");
+  return static_cast<int>(dialog.Run(owner));
+}
 
 SettingsDialog::SettingsDialog(std::string dataFolder, std::string preselectKey)
     : dataFolder_(std::move(dataFolder)),

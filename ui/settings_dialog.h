@@ -12,6 +12,11 @@
 
 namespace fromsel::ui {
 
+// Runs the settings dialog over the bound host's data folder, modal over
+// `owner`, with `preselectKey`'s mailbox (when listed) shown first; 1
+// after OK, 2 after Cancel.
+int RunSettingsDialog(HWND owner, const char* preselectKey);
+
 class SettingsDialog : public ModalDialog {
  public:
   // Copies the process-wide settings table (loading it first when there is

@@ -33,6 +33,6 @@
 #define IDC_MAIL_LINK 1016
 #define IDC_WEB_LINK 1030
 
-/* String ids: plugin/resource_ids.h */
+/* String ids: win32/resource_ids.h */
 
 #endif

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "plugin/host_functions.h"
+#include "win32/host_functions.h"
 #include "plugin/testhost/host_state.h"
 
 using fromsel::testhost::Report;
@@ -92,7 +92,7 @@ HOST_EXPORT BOOL WINAPI BKA_CompSetSpecifiedHeader(HWND window, LPCSTR header, L
 }
 #endif
 
-// The plug-in calls these through the types of plugin/host_functions.h. The
+// The plug-in calls these through the types of win32/host_functions.h. The
 // same types here, calling convention included (which i686 tells apart), so
 // the argument bytes in this host's stdcall export names are the plug-in's.
 static_assert(std::is_same_v<decltype(&BKA_GetDataFolder), fromsel::BkaGetDataFolder>);

@@ -1,10 +1,11 @@
-// Binding of the host's entry points, and HostApi on top of them.
+// Binding of the host's entry points, HostApi on top of them, and the
+// process's one bound host.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "plugin/host_functions.h"
+#include "win32/host_functions.h"
 #include "sender/host_api.h"
 
 namespace fromsel {
@@ -36,5 +37,10 @@ class BoundHostApi : public HostApi {
  private:
   const HostFunctions& functions_;
 };
+
+// The host's entry points, bound at load (all null while unbound).
+HostFunctions& BoundHostFunctions();
+// HostApi over BoundHostFunctions(): GetDataFolder, ComposeMail, ...
+HostApi& BoundHost();
 
 }  // namespace fromsel

@@ -1,4 +1,4 @@
-#include "plugin/host_binding.h"
+#include "win32/host_binding.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +17,13 @@ bool Lookup(HMODULE module, const char* name, Function& slot) {
 
 std::string CopyHostText(LPCSTR text) { return text ? std::string(text) : std::string(); }
 
+HostFunctions g_hostFunctions;
+BoundHostApi g_boundHost(g_hostFunctions);
+
 }  // namespace
+
+HostFunctions& BoundHostFunctions() { return g_hostFunctions; }
+HostApi& BoundHost() { return g_boundHost; }
 
 bool BindHostFunctionsFrom(HMODULE module, HostFunctions& functions) {
   if (functions.hostModule) return true;

@@ -1,12 +1,12 @@
-// Message boxes, resource strings, version text and window text.
+#include "win32/module.h"
+
 #include <cstdio>
 #include <vector>
 
-#include "plugin/load.h"
-#include "plugin/plugin.h"
-
 namespace fromsel {
 namespace {
+
+HINSTANCE g_moduleInstance = nullptr;
 
 // Fixed buffers of the message routines: a caption is short, a plain
 // message fits 128 bytes, one followed by a system text 256.
@@ -15,6 +15,9 @@ constexpr int kMessageTextSize = 128;
 constexpr int kErrorMessageTextSize = 256;
 
 }  // namespace
+
+HINSTANCE ModuleInstance() { return g_moduleInstance; }
+void SetModuleInstance(HINSTANCE instance) { g_moduleInstance = instance; }
 
 std::string LoadResourceString(UINT id, int bufferSize) {
   // LoadStringA gives no text into no buffer.
@@ -45,9 +48,7 @@ int ShowSystemErrorMessage(HWND owner, UINT textId, DWORD errorCode, UINT flags)
   return result;
 }
 
-namespace {
-
-std::string ModuleFileName(HMODULE module) {
+std::string ModulePath(HMODULE module) {
   // Grow until the name fits: a long install path must not be cut.
   constexpr DWORD kMaxPathBuffer = 32768;  // the longest path Windows knows
   for (DWORD size = MAX_PATH; size <= kMaxPathBuffer; size *= 2) {
@@ -58,6 +59,8 @@ std::string ModuleFileName(HMODULE module) {
   }
   return std::string();
 }
+
+namespace {
 
 bool ReadFileVersion(const std::string& path, VS_FIXEDFILEINFO& info) {
   DWORD ignored = 0;
@@ -77,11 +80,9 @@ bool ReadFileVersion(const std::string& path, VS_FIXEDFILEINFO& info) {
 
 }  // namespace
 
-std::string ModulePath(HMODULE module) { return ModuleFileName(module); }
-
 void FormatVersionString(char* destination) {
   VS_FIXEDFILEINFO info{};
-  if (!ReadFileVersion(ModuleFileName(ModuleInstance()), info)) {
+  if (!ReadFileVersion(ModulePath(ModuleInstance()), info)) {
     std::snprintf(destination, kVersionTextSize, "Version ?");
     return;
   }
