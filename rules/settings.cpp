@@ -12,13 +12,13 @@ std::unique_ptr<SettingsTable>& ProcessTable() {
   return table;
 }
 
-std::string MailboxKeyOf(const std::string& directoryName) {
+}  // namespace
+
+std::string MailboxKey(const std::string& directoryName) {
   std::string key = directoryName;
   ToLowerAnsi(key);
   return key;
 }
-
-}  // namespace
 
 bool SameSettings(const MailboxSettings& a, const MailboxSettings& b) {
   if (a.enabled != b.enabled || a.lookAtDeliveredTo != b.lookAtDeliveredTo ||
@@ -45,7 +45,7 @@ void LoadSettingsTableFrom(const std::string& dataFolder, SettingsTable& table) 
     if (!entry.isDirectory) continue;
     std::string text;
     if (!platform::ReadWholeFile(SettingsFilePath(dataFolder, entry.name), text)) continue;
-    ParseSettingsText(text, SettingsFor(table, MailboxKeyOf(entry.name)));
+    ParseSettingsText(text, SettingsFor(table, MailboxKey(entry.name)));
   }
 }
 
@@ -57,7 +57,7 @@ void LoadSettingsTable(const std::string& dataFolder) {
 void SaveSettingsTableTo(const std::string& dataFolder, SettingsTable& table) {
   for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {
     if (!entry.isDirectory) continue;
-    const MailboxSettings& settings = SettingsFor(table, MailboxKeyOf(entry.name));
+    const MailboxSettings& settings = SettingsFor(table, MailboxKey(entry.name));
     // A failed write leaves the old file intact; the next mailbox is still saved.
     platform::WriteWholeFileAtomically(SettingsFilePath(dataFolder, entry.name),
                                        FormatSettingsText(settings));

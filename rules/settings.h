@@ -21,6 +21,10 @@ bool SameSettings(const MailboxSettings& a, const MailboxSettings& b);
 // Ordered map from MailboxKey (lower-cased "*.mb" directory name) to settings.
 using SettingsTable = std::map<std::string, MailboxSettings>;
 
+// The MailboxKey of a mailbox directory: its name as listed (no path, no
+// separator), lower-cased with the platform's ANSI rules.
+std::string MailboxKey(const std::string& directoryName);
+
 // The entry for `key`, inserted with default settings when absent.
 MailboxSettings& SettingsFor(SettingsTable& table, const std::string& key);
 

@@ -20,6 +20,12 @@ struct SomeCache final : RuleCache {
   }
 };
 
+TEST(MailboxKey, IsTheDirectoryNameLowerCased) {
+  EXPECT_EQ(MailboxKey("Work.MB"), "work.mb");
+  EXPECT_EQ(MailboxKey("\xC4rger.mb"), "\xE4rger.mb");  // code page 1252 letters too
+  EXPECT_EQ(MailboxKey(""), "");
+}
+
 class SettingsFiles : public ::testing::Test {
  protected:
   void TearDown() override {

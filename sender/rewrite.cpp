@@ -27,10 +27,10 @@ void Stop(RewriteReport* report, const char* reason) {
   if (report) report->stoppedBecause = reason;
 }
 
-std::string MailboxKeyOf(std::string mailbox) {
-  // The host's text is the directory name followed by one separator.
+// The current mailbox's directory name: the host's text is the name
+// followed by one separator.
+std::string MailboxDirectoryOf(std::string mailbox) {
   if (!mailbox.empty()) mailbox.pop_back();
-  ToLowerAnsi(mailbox);
   return mailbox;
 }
 
@@ -167,7 +167,7 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
 
 void RewriteSenderWith(HostApi& host, ComposeWindow window, SettingsTable& table,
                        RewriteReport* report) {
-  MailboxSettings& settings = SettingsFor(table, MailboxKeyOf(host.GetCurrentMailBox()));
+  MailboxSettings& settings = SettingsFor(table, MailboxKey(MailboxDirectoryOf(host.GetCurrentMailBox())));
   if (!settings.enabled) return Stop(report, "disabled");
 
   // The host's calls come in this order: current folder, then data folder.

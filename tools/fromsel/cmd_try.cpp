@@ -4,7 +4,6 @@
 
 #include "pattern/regex/program.h"
 #include "platform/platform.h"
-#include "rules/byte_string.h"
 #include "rules/settings.h"
 #include "sender/memory_host.h"
 #include "sender/rewrite.h"
@@ -26,11 +25,6 @@ bool IsFolder(std::string path) {
   return std::filesystem::is_directory(path, error);
 }
 
-std::string Lower(std::string text) {
-  ToLowerAnsi(text);
-  return text;
-}
-
 // The mailbox directory's name as the data folder lists it: exact, or else
 // the one entry equal but for case.
 std::string FindMailbox(const std::string& dataFolder, const std::string& name,
@@ -39,7 +33,7 @@ std::string FindMailbox(const std::string& dataFolder, const std::string& name,
   for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {
     if (!entry.isDirectory) continue;
     if (entry.name == name) return entry.name;
-    if (found.empty() && Lower(entry.name) == Lower(name)) found = entry.name;
+    if (found.empty() && MailboxKey(entry.name) == MailboxKey(name)) found = entry.name;
   }
   if (found.empty()) throw CliError{ExitNoInput, "no mailbox " + name + " in " + shownFolder};
   return found;

@@ -94,8 +94,7 @@ SettingsEditor::SettingsEditor(SettingsTable table) : workingTable_(std::move(ta
 
 bool SettingsEditor::LoadMailboxes(const std::string& dataFolder,
                                    const std::string& preselectKey) {
-  std::string wanted = preselectKey;
-  ToLowerAnsi(wanted);
+  const std::string wanted = MailboxKey(preselectKey);
   for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {
     const std::string displayName = platform::ReadProfileString(
         AccountSection, AccountNameKey, "", dataFolder + entry.name + MailboxIniName);
@@ -107,8 +106,7 @@ bool SettingsEditor::LoadMailboxes(const std::string& dataFolder,
 
 std::size_t SettingsEditor::AddMailbox(const std::string& directoryName,
                                        const std::string& displayName) {
-  std::string key = directoryName;
-  ToLowerAnsi(key);
+  const std::string key = MailboxKey(directoryName);
   mailboxEntries_.push_back(&SettingsFor(workingTable_, key));
   mailboxItems_.push_back({displayName, key});
   return mailboxItems_.size() - 1;
