@@ -45,8 +45,9 @@ void InjectWriteFailureForTesting(WriteStep step);
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& iniPath);
 
-// Private-profile writer; false when the value could not be written.
-bool WriteProfileString(const std::string& section, const std::string& key,
-                        const std::string& value, const std::string& iniPath);
+// Private-profile writer; false when the value could not be written. (Not
+// WriteProfileString: windows.h makes that name a macro.)
+bool WriteProfileValue(const std::string& section, const std::string& key,
+                       const std::string& value, const std::string& iniPath);
 
 }  // namespace fromsel::platform

@@ -111,8 +111,8 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return FindProfileValue(text, section, key, defaultValue);
 }
 
-bool WriteProfileString(const std::string& section, const std::string& key,
-                        const std::string& value, const std::string& iniPath) {
+bool WriteProfileValue(const std::string& section, const std::string& key,
+                       const std::string& value, const std::string& iniPath) {
   std::string text;
   ReadWholeFile(iniPath, text);
   return WriteWholeFileAtomically(iniPath, SetProfileValue(text, section, key, value));

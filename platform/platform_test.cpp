@@ -80,9 +80,9 @@ TEST(Platform, ProfileValues) {
   EXPECT_EQ(ReadProfileString("Account", "Missing", "dflt", ini), "dflt");
   EXPECT_EQ(ReadProfileString("Account", "Name", "", ini + ".none"), "");
   const std::string longValue(1000, 'v');
-  EXPECT_TRUE(WriteProfileString("Freshen", "Update", longValue, ini));
+  EXPECT_TRUE(WriteProfileValue("Freshen", "Update", longValue, ini));
   EXPECT_EQ(ReadProfileString("Freshen", "Update", "", ini), longValue);
-  EXPECT_TRUE(WriteProfileString("Freshen", "Update", "new", ini));
+  EXPECT_TRUE(WriteProfileValue("Freshen", "Update", "new", ini));
   EXPECT_EQ(ReadProfileString("Freshen", "Update", "", ini), "new");
   EXPECT_EQ(ReadProfileString("Account", "Other", "", ini), "1");
 }

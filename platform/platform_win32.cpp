@@ -1,7 +1,5 @@
 // Win32 implementation of the platform layer.
 #include <windows.h>
-// windows.h maps this name to WriteProfileStringA; ours is a different function.
-#undef WriteProfileString
 
 #include <string>
 
@@ -112,8 +110,8 @@ std::string ReadProfileString(const std::string& section, const std::string& key
   return std::string(buffer.c_str());
 }
 
-bool WriteProfileString(const std::string& section, const std::string& key,
-                        const std::string& value, const std::string& iniPath) {
+bool WriteProfileValue(const std::string& section, const std::string& key,
+                       const std::string& value, const std::string& iniPath) {
   return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
                                     iniPath.c_str()) != FALSE;
 }
