@@ -1,8 +1,8 @@
 # Build helpers shared by every module.
 #
 # A module folder holds foo.h/foo.cpp pairs and foo_test.cpp files beside
-# them. fromsel_module() turns the non-test sources into a static library
-# and the *_test.cpp files into one GoogleTest executable for the module.
+# them. fromsel_library() turns the non-test sources into a static library,
+# fromsel_module_tests() the *_test.cpp files into one GoogleTest program.
 
 # A macro, not a function: include(GoogleTest) must define its helpers at
 # the top level for gtest_discover_tests to work.
@@ -35,23 +35,26 @@ endfunction()
 function(fromsel_library name dir)
   cmake_parse_arguments(M "" "" "DEPS" ${ARGN})
   fromsel_collect_sources(sources ${dir})
-  if(NOT sources)
-    set(sources ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
-  endif()
   add_library(fromsel_${name} STATIC ${sources})
   target_include_directories(fromsel_${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(fromsel_${name} PUBLIC ${M_DEPS})
 endfunction()
 
-# fromsel_module_tests(NAME DEPS dep...) : test executable NAME_tests from
-# this folder's *_test.cpp files, registered with ctest (run under the
-# cross-compiling emulator, scripts/wine-run.sh, in the Windows builds).
+# fromsel_module_tests(NAME [DIR dir] DEPS dep...) : test executable
+# NAME_tests from the *_test.cpp files of this folder (or of its subfolder
+# DIR), registered with ctest (run under the cross-compiling emulator,
+# scripts/wine-run.sh, in the Windows builds: one entry per program,
+# win32.NAME or win64.NAME).
 function(fromsel_module_tests name)
   if(NOT FROMSEL_TESTS)
     return()
   endif()
-  cmake_parse_arguments(M "" "" "DEPS" ${ARGN})
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  cmake_parse_arguments(M "" "DIR" "DEPS" ${ARGN})
+  set(folder ${CMAKE_CURRENT_SOURCE_DIR})
+  if(M_DIR)
+    set(folder ${CMAKE_CURRENT_SOURCE_DIR}/${M_DIR})
+  endif()
+  file(GLOB tests CONFIGURE_DEPENDS ${folder}/*_test.cpp)
   if(NOT tests)
     return()
   endif()
