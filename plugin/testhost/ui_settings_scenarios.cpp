@@ -72,8 +72,8 @@ void MakeThreeMailboxes(testing::TestFolder& folder) {
 
 int RunSetup(ScenarioContext& context) { return context.plugin.onPlugInSetup(nullptr); }
 
-void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::string& compileError,
-                     Checks& checks) {
+// Work is chosen, starts empty and disabled, and Enable opens its controls.
+void EnableWorkMailbox(const DialogControls& dialog, Checks& checks) {
   const std::vector<std::string> items = dialog.ComboItems(IDC_MAILBOX);
   checks.Expect(std::multiset<std::string>(items.begin(), items.end()) ==
                     std::multiset<std::string>{"", "Home", "Work Account"},
@@ -88,7 +88,12 @@ void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::stri
   checks.Expect(dialog.Checked(IDC_ENABLE), "Enable checked");
   for (int id = FirstRuleControl; id <= LastRuleControl; ++id)
     checks.Expect(dialog.Enabled(id), "control " + std::to_string(id) + " enabled with Enable");
+}
 
+// Three rules added; an empty pattern, an uncompilable expression and text
+// that would break the settings file are refused.
+void AddWorkRules(const DialogControls& dialog, DWORD thread, const std::string& compileError,
+                  Checks& checks) {
   dialog.Click(IDC_ADD);  // empty pattern: a beep
   checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "Add with an empty pattern refused");
 
@@ -123,7 +128,10 @@ void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::stri
                      "[RV|(.+)@lists\\.example\\.org||me+\\1@example.net]"
                      "[V|(unclosed||me+\\1@example.net]",
                      "rules after the adds");
+}
 
+// The sender boxes' coupling, a selected rule shown, and Up and Dn.
+void ShowAndMoveWorkRules(const DialogControls& dialog, Checks& checks) {
   dialog.Click(IDC_SET_SENDER);
   checks.Expect(!dialog.Checked(IDC_VERP), "unchecking Set Sender unchecks VERP");
 
@@ -144,7 +152,9 @@ void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::stri
   dialog.SelectItem(IDC_RULE_LIST, 2);
   dialog.Click(IDC_DOWN);  // last rule: a beep
   checks.Expect(dialog.SelectedItem(IDC_RULE_LIST) == 2, "Dn on the last rule refused");
+}
 
+void ReplaceAndRemoveWorkRules(const DialogControls& dialog, Checks& checks) {
   dialog.SetText(IDC_PATTERN, "");
   dialog.Click(IDC_REPLACE);  // empty pattern: the old rule stays
   EnterRule(dialog, "*@home.example", "Home Me", "me@home.example");
@@ -158,6 +168,14 @@ void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::stri
                      "[RV|(.+)@lists\\.example\\.org||me+\\1@example.net]"
                      "[|*@home.example|Home Me|me@home.example]",
                      "rules after move, replace and remove");
+}
+
+void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::string& compileError,
+                     Checks& checks) {
+  EnableWorkMailbox(dialog, checks);
+  AddWorkRules(dialog, thread, compileError, checks);
+  ShowAndMoveWorkRules(dialog, checks);
+  ReplaceAndRemoveWorkRules(dialog, checks);
   dialog.Click(IDC_DELIVERED_TO);
 }
 
