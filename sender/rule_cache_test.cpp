@@ -12,10 +12,7 @@ namespace {
 // expansion with its literal forms, and a compiled program.
 AddressRule RuleWithCaches() {
   AddressRule rule;
-  rule.regex = true;
-  rule.verp = true;
   rule.pattern = "a{b,c}";
-  rule.name = "N";
   rule.address = "x@y";
   MatcherCache& cache = MatcherCacheOf(rule);
   cache.expandedPatterns = {"ab", "ac"};
