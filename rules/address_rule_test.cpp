@@ -45,7 +45,7 @@ TEST(AddressRule, CopyStartsWithoutCaches) {
   EXPECT_EQ(copy.cache, nullptr);
 }
 
-TEST(AddressRule, AssignmentTakesExpansionButNeverCompiledRule) {
+TEST(AddressRule, AssignmentTakesOnlyWhatTheCacheHandsOver) {
   const AddressRule source = RuleWithCache(2, 7);
   AddressRule target = RuleWithCache(5, 9);
   target.pattern = "other";
