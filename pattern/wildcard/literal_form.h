@@ -51,18 +51,18 @@ inline bool FoldedEqual(const unsigned char* fold, const unsigned char* subject,
 }  // namespace literal_form_detail
 
 inline bool LiteralFormMatches(const LiteralForm& form, const std::string& subject) {
-  using literal_form_detail::FoldedEqual;
   const std::size_t n = form.folded.size();
   const std::size_t size = subject.size();
   const auto* literal = reinterpret_cast<const unsigned char*>(form.folded.data());
   if (form.shape == LiteralShape::Whole) {
     if (size != n) return false;
-    return FoldedEqual(form.fold, reinterpret_cast<const unsigned char*>(subject.data()), literal, n);
+    return literal_form_detail::FoldedEqual(
+        form.fold, reinterpret_cast<const unsigned char*>(subject.data()), literal, n);
   }
   const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
   // A star never takes a leading period, not even as an empty run.
   if (size < n || (size != 0 && s[0] == '.')) return false;
-  return FoldedEqual(form.fold, s + size - n, literal, n);
+  return literal_form_detail::FoldedEqual(form.fold, s + size - n, literal, n);
 }
 
 inline bool EndsInLiteral(const LiteralForm& form, const std::string& subject) {
