@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -78,103 +79,135 @@ inline std::int64_t TargetOf(const std::uint8_t* code, std::int32_t at) {
   return static_cast<std::int64_t>(at) + 3 + regex::ReadDisp16(code + at + 1);
 }
 
+// Where the instructions of a program's code begin, found by walking it with
+// InstructionLength; the walk must end exactly at codeLength. The end itself
+// counts as a boundary: running off the end matches.
+class InstructionStarts {
+ public:
+  explicit InstructionStarts(const regex::RegexProgram& program)
+      : program_(program), isStart_(static_cast<std::size_t>(program.codeLength) + 1, 0) {
+    const std::uint8_t* end = program.code + program.codeLength;
+    std::int32_t at = 0;
+    while (at < program.codeLength) {
+      const int length = regex::InstructionLength(program.code + at, end);
+      FUZZ_CHECK(length > 0);
+      isStart_[static_cast<std::size_t>(at)] = 1;
+      at += length;
+    }
+    FUZZ_CHECK(at == program.codeLength);
+    isStart_[static_cast<std::size_t>(program.codeLength)] = 1;
+  }
+
+  bool IsBoundary(std::int64_t position) const {
+    return position >= 0 && position <= program_.codeLength &&
+           isStart_[static_cast<std::size_t>(position)];
+  }
+  // An instruction with one of `ops` begins at `position`.
+  bool StartsWith(std::int64_t position, std::initializer_list<int> ops) const {
+    if (position >= program_.codeLength || !IsBoundary(position)) return false;
+    for (int op : ops)
+      if (program_.code[position] == op) return true;
+    return false;
+  }
+
+ private:
+  const regex::RegexProgram& program_;
+  std::vector<std::uint8_t> isStart_;
+};
+
+// The record's sizes and arrays after a successful compilation.
+inline void CheckProgramRecord(const regex::RegexProgram& program) {
+  FUZZ_CHECK(program.code != nullptr);
+  FUZZ_CHECK(program.codeLength >= 0);
+  FUZZ_CHECK(program.codeLength < program.codeCapacity);
+  FUZZ_CHECK(program.codeCapacity <= regex::MaxCodeCapacity);
+  FUZZ_CHECK(program.registerCount >= 1 && program.registerCount <= regex::MaxRegisterCount);
+  FUZZ_CHECK(program.fastmapValid == 0);
+  FUZZ_CHECK(program.startSlots && program.endSlots && program.groupStates);
+}
+
+// The instruction at `at`: a known opcode, every jump and slot reference
+// landing where the byte code says it lands, groups inside registerCount.
+inline void CheckInstruction(const regex::RegexProgram& program, std::int32_t at,
+                             const InstructionStarts& starts) {
+  namespace re = regex;
+  const std::uint8_t* code = program.code;
+  const std::uint8_t op = code[at];
+  // 0 and 11 come only from the matcher's rewrites, 37 never; 43 is the last.
+  FUZZ_CHECK(op >= re::LiteralRun && op <= re::NotAtWordBoundary);
+  FUZZ_CHECK(op != re::PopBacktrackAndGoto && op != re::UnusedOpcode37);
+  switch (op) {
+    case re::Goto:
+    case re::AlternativeExit:
+    case re::PushBacktrack:
+    case re::GotoWithMarker:
+    case re::LazySkip:
+    case re::CountedRepeatStart:
+      FUZZ_CHECK(starts.IsBoundary(TargetOf(code, at)));
+      break;
+    case re::GreedyLoopEnd:
+    case re::LazyLoopEnd:
+      FUZZ_CHECK(starts.StartsWith(TargetOf(code, at), {re::PushBacktrack}));
+      break;
+    case re::CountedLoopEnd:
+    case re::LazyCountedLoopEnd:
+      FUZZ_CHECK(starts.StartsWith(TargetOf(code, at), {re::CountedRepeatStart}));
+      break;
+    case re::SetCounter:
+      // The target is the count field, three bytes into a counted instruction.
+      FUZZ_CHECK(starts.StartsWith(TargetOf(code, at) - 3, {re::CountedRepeatStart,
+                                                             re::CountedLoopEnd,
+                                                             re::LazyCountedLoopEnd}));
+      break;
+    case re::AssertionStart:
+      // The target is the slot operand, right after the end instruction's opcode.
+      FUZZ_CHECK(
+          starts.StartsWith(TargetOf(code, at) - 1, {re::LookAheadEnd, re::AtomicGroupEnd}));
+      break;
+    case re::CaptureStart:
+    case re::CaptureEnd: {
+      const int group = code[at + 1];
+      const int span = code[at + 2];
+      FUZZ_CHECK(group >= 1 && group < program.registerCount);
+      FUZZ_CHECK(span >= 1 && group + span - 1 < program.registerCount);
+      break;
+    }
+    case re::ByteSet:
+    case re::NegatedByteSet:
+      FUZZ_CHECK(code[at + 1] <= 32);
+      break;
+    default:
+      break;
+  }
+}
+
+// The search aids point at the right instructions and agree with the options.
+inline void CheckSearchAids(const regex::RegexProgram& program, const InstructionStarts& starts) {
+  namespace re = regex;
+  if (program.requiredLiteral) {
+    const std::int64_t lengthByte = program.requiredLiteral - program.code;
+    FUZZ_CHECK(starts.StartsWith(lengthByte - 1, {re::LiteralRun}));
+  }
+  if (program.leadingSet)
+    FUZZ_CHECK(starts.StartsWith(program.leadingSet - program.code,
+                                 {re::ByteSet, re::NegatedByteSet}));
+  if (program.options & re::StartsWithLiteral) FUZZ_CHECK(program.requiredLiteral != nullptr);
+  if (program.options & re::NoSkipSearch) FUZZ_CHECK(program.skipTable == nullptr);
+  if (program.skipTable) FUZZ_CHECK(program.requiredLiteral != nullptr);
+}
+
 // Checks what a program must satisfy after a successful compilation: sizes,
 // instruction boundaries, every jump and slot reference landing where the
 // byte code says it lands, group numbers inside registerCount, and the
 // search aids pointing at the right instructions.
 inline void CheckCompiledProgram(const regex::RegexProgram& program) {
-  using namespace regex;
-  FUZZ_CHECK(program.code != nullptr);
-  FUZZ_CHECK(program.codeLength >= 0);
-  FUZZ_CHECK(program.codeLength < program.codeCapacity);
-  FUZZ_CHECK(program.codeCapacity <= MaxCodeCapacity);
-  FUZZ_CHECK(program.registerCount >= 1 && program.registerCount <= MaxRegisterCount);
-  FUZZ_CHECK(program.fastmapValid == 0);
-  FUZZ_CHECK(program.startSlots && program.endSlots && program.groupStates);
-
-  const std::uint8_t* code = program.code;
-  const std::uint8_t* end = code + program.codeLength;
-  // Walk the instructions: each has a length, and the walk ends exactly at
-  // codeLength.
-  std::vector<std::uint8_t> isStart(static_cast<std::size_t>(program.codeLength) + 1, 0);
-  std::int32_t at = 0;
-  while (at < program.codeLength) {
-    const int length = InstructionLength(code + at, end);
-    FUZZ_CHECK(length > 0);
-    isStart[static_cast<std::size_t>(at)] = 1;
-    at += length;
-  }
-  FUZZ_CHECK(at == program.codeLength);
-  isStart[static_cast<std::size_t>(program.codeLength)] = 1;  // running off the end matches
-
-  auto startWithOp = [&](std::int64_t position, std::initializer_list<int> ops) {
-    if (position < 0 || position >= program.codeLength || !isStart[static_cast<std::size_t>(position)])
-      return false;
-    for (int op : ops)
-      if (code[position] == op) return true;
-    return false;
-  };
-  auto isBoundary = [&](std::int64_t position) {
-    return position >= 0 && position <= program.codeLength && isStart[static_cast<std::size_t>(position)];
-  };
-
-  for (at = 0; at < program.codeLength; at += InstructionLength(code + at, end)) {
-    const std::uint8_t op = code[at];
-    // 0 and 11 come only from the matcher's rewrites, 37 never; 43 is the last.
-    FUZZ_CHECK(op >= LiteralRun && op <= NotAtWordBoundary);
-    FUZZ_CHECK(op != PopBacktrackAndGoto && op != UnusedOpcode37);
-    switch (op) {
-      case Goto:
-      case AlternativeExit:
-      case PushBacktrack:
-      case GotoWithMarker:
-      case LazySkip:
-      case CountedRepeatStart:
-        FUZZ_CHECK(isBoundary(TargetOf(code, at)));
-        break;
-      case GreedyLoopEnd:
-      case LazyLoopEnd:
-        FUZZ_CHECK(startWithOp(TargetOf(code, at), {PushBacktrack}));
-        break;
-      case CountedLoopEnd:
-      case LazyCountedLoopEnd:
-        FUZZ_CHECK(startWithOp(TargetOf(code, at), {CountedRepeatStart}));
-        break;
-      case SetCounter:
-        // The target is the count field, three bytes into a counted instruction.
-        FUZZ_CHECK(startWithOp(TargetOf(code, at) - 3,
-                               {CountedRepeatStart, CountedLoopEnd, LazyCountedLoopEnd}));
-        break;
-      case AssertionStart:
-        // The target is the slot operand, right after the end instruction's opcode.
-        FUZZ_CHECK(startWithOp(TargetOf(code, at) - 1, {LookAheadEnd, AtomicGroupEnd}));
-        break;
-      case CaptureStart:
-      case CaptureEnd: {
-        const int group = code[at + 1];
-        const int span = code[at + 2];
-        FUZZ_CHECK(group >= 1 && group < program.registerCount);
-        FUZZ_CHECK(span >= 1 && group + span - 1 < program.registerCount);
-        break;
-      }
-      case ByteSet:
-      case NegatedByteSet:
-        FUZZ_CHECK(code[at + 1] <= 32);
-        break;
-      default:
-        break;
-    }
-  }
-
-  if (program.requiredLiteral) {
-    const std::int64_t lengthByte = program.requiredLiteral - code;
-    FUZZ_CHECK(startWithOp(lengthByte - 1, {LiteralRun}));
-  }
-  if (program.leadingSet)
-    FUZZ_CHECK(startWithOp(program.leadingSet - code, {ByteSet, NegatedByteSet}));
-  if (program.options & StartsWithLiteral) FUZZ_CHECK(program.requiredLiteral != nullptr);
-  if (program.options & NoSkipSearch) FUZZ_CHECK(program.skipTable == nullptr);
-  if (program.skipTable) FUZZ_CHECK(program.requiredLiteral != nullptr);
+  CheckProgramRecord(program);
+  const InstructionStarts starts(program);
+  const std::uint8_t* end = program.code + program.codeLength;
+  for (std::int32_t at = 0; at < program.codeLength;
+       at += regex::InstructionLength(program.code + at, end))
+    CheckInstruction(program, at, starts);
+  CheckSearchAids(program, starts);
 }
 
 }  // namespace fromsel::fuzz
