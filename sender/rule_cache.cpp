@@ -1,7 +1,5 @@
 #include "sender/rule_cache.h"
 
-#include <cassert>
-
 namespace fromsel {
 
 std::unique_ptr<RuleCache> MatcherCache::CopyForAssignment() const {
@@ -9,17 +7,6 @@ std::unique_ptr<RuleCache> MatcherCache::CopyForAssignment() const {
   copy->expandedPatterns = expandedPatterns;
   copy->literalForms = literalForms;
   return copy;
-}
-
-MatcherCache& MatcherCacheOf(AddressRule& rule) {
-  if (!rule.cache) rule.cache = std::make_unique<MatcherCache>();
-  assert(dynamic_cast<MatcherCache*>(rule.cache.get()) != nullptr);
-  return static_cast<MatcherCache&>(*rule.cache);
-}
-
-const MatcherCache* FindMatcherCache(const AddressRule& rule) {
-  assert(!rule.cache || dynamic_cast<const MatcherCache*>(rule.cache.get()) != nullptr);
-  return static_cast<const MatcherCache*>(rule.cache.get());
 }
 
 std::string RuleCompileError(const AddressRule& rule) {

@@ -4,6 +4,7 @@
 // is derived from the pattern alone and filled at the rule's first test.
 #pragma once
 
+#include <cassert>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,11 +29,19 @@ struct MatcherCache final : RuleCache {
 };
 
 // The rule's cache, made empty at its first use. Rule matching is the only
-// maker of rule caches, so a rule's cache is always a MatcherCache.
-MatcherCache& MatcherCacheOf(AddressRule& rule);
+// maker of rule caches, so a rule's cache is always a MatcherCache. Inline:
+// every rule test asks for it.
+inline MatcherCache& MatcherCacheOf(AddressRule& rule) {
+  if (!rule.cache) rule.cache = std::make_unique<MatcherCache>();
+  assert(dynamic_cast<MatcherCache*>(rule.cache.get()) != nullptr);
+  return static_cast<MatcherCache&>(*rule.cache);
+}
 
 // The rule's cache, or null before its first test.
-const MatcherCache* FindMatcherCache(const AddressRule& rule);
+inline const MatcherCache* FindMatcherCache(const AddressRule& rule) {
+  assert(!rule.cache || dynamic_cast<const MatcherCache*>(rule.cache.get()) != nullptr);
+  return static_cast<const MatcherCache*>(rule.cache.get());
+}
 
 // The compiler's text for a regular-expression rule whose pattern did not
 // compile; empty when it compiled or has not been tested yet.
