@@ -68,9 +68,14 @@ bool AboutDialog::HandleControlMessage(HWND, UINT message, WPARAM, LPARAM, LRESU
 }
 
 void AboutDialog::DrawLinkButton(const DRAWITEMSTRUCT& item) const {
+  // Every call paints the whole button from its state: background, caption,
+  // and the focus rectangle only while focused. Toggling the rectangle on
+  // ODA_FOCUS alone left it inverted whenever a full repaint without an
+  // erased background came between two focus changes.
   HDC dc = item.hDC;
   RECT rect = item.rcItem;
-  if (item.itemAction & ODA_DRAWENTIRE) {
+  if (item.itemAction & (ODA_DRAWENTIRE | ODA_FOCUS)) {
+    FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
     LOGFONTA description = {};
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(Window(), WM_GETFONT, 0, 0));
     if (!dialogFont || !GetObjectA(dialogFont, sizeof description, &description))
@@ -90,8 +95,6 @@ void AboutDialog::DrawLinkButton(const DRAWITEMSTRUCT& item) const {
 
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rect);
   }
-  // A focus rectangle drawn twice disappears, so it follows the focus.
-  if (item.itemAction & ODA_FOCUS) DrawFocusRect(dc, &rect);
 }
 
 void AboutDialog::OpenWebLink() const {
