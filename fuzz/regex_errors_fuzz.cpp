@@ -13,6 +13,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "pattern/regex/guarded_walk.h"
 #include "pattern/regex/search.h"
 
 namespace {
@@ -120,10 +121,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     // One attempt on a small budget: the program runs, and exponential
     // patterns (plenty here) do not slow the fuzzing down.
-    MatchBudget budget;
-    budget.instructionsLeft = kMatchBudget;
+    WorkBudget budget{kMatchBudget};
     const int matched = MatchRegex(program, subject.data(), length, 0, &registers.get(), &budget);
     FUZZ_CHECK(matched >= MatchStopped && matched <= length);
+    // The same attempt guarded by the automaton's liveness table.
+    const std::string mismatch = CompareGuardedWalk(program, subject, 0, 0, kMatchBudget);
+    if (!mismatch.empty()) {
+      std::fprintf(stderr, "guarded attempt: %s\n", mismatch.c_str());
+      FUZZ_CHECK(mismatch.empty());
+    }
   }
   return 0;
 }

@@ -1,16 +1,19 @@
 // Compiles a pattern, either raw with caller options or in the rule form
 // "^(?:pattern)$" with the rule options, checks the compiled program's
-// invariants, then searches a subject and checks the answer three ways:
+// invariants, then searches a subject and checks the answer four ways:
 // its bounds and registers, a second search of the same program (the
 // matcher rewrites code while it runs, and that must not change answers),
-// and a plain position-by-position walk with MatchRegex (the search aids
-// only skip positions that cannot match).
+// a plain position-by-position walk with MatchRegex (the search aids only
+// skip positions that cannot match), and the plain search without the
+// automaton (the same answer and registers wherever it finishes), with the
+// matcher guarded by a liveness table compared attempt by attempt.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
+#include "pattern/regex/guarded_walk.h"
 #include "pattern/regex/match.h"
 #include "pattern/regex/search.h"
 #include "sender/regex_rule.h"
@@ -26,6 +29,14 @@ constexpr std::uint32_t kCallerOptionMask = 0x3F;
 constexpr std::size_t kMaxPatternBytes = 2048;
 // How far outside the subject the search start may be placed.
 constexpr int kStartSlack = 4;
+// Work each search of the target may do: every search that does not
+// backtrack exponentially finishes well inside it, and inputs that do
+// (back-references, or the plain search) do not slow the fuzzing down.
+constexpr std::int64_t kSearchBudget = 300000;
+// Work per attempt of the guarded and plain comparison: enough for every
+// attempt that does not backtrack exponentially, small enough to keep the
+// target quick.
+constexpr std::int64_t kAttemptBudget = 20000;
 
 // The match registers of a successful search lie inside the subject.
 void CheckRegisters(const RegexRegisters& registers, int found, int size) {
@@ -43,11 +54,11 @@ void CheckRegisters(const RegexRegisters& registers, int found, int size) {
 }
 
 // First position in start..start+range at which MatchRegex succeeds, or
-// NoMatch; MatchStopped when an attempt had to stop. One budget covers the walk, as one covers
-// a search.
+// NoMatch; MatchStopped when an attempt had to stop. One budget covers the
+// walk, as one covers a search.
 int WalkPositions(RegexProgram& program, const std::string& subject, int start, int range) {
   const int size = static_cast<int>(subject.size());
-  MatchBudget budget;
+  WorkBudget budget{kSearchBudget};
   if (start < 0 || start > size) return NoMatch;
   const int last = range > size - start ? size : start + range;
   for (int position = start; position <= last; ++position) {
@@ -89,7 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int searchRange = range < 0 ? 0 : range;
 
   RegexRegistersOwner first;
-  const int found = SearchRegex(program, subject.data(), length, start, searchRange, &first.get());
+  WorkBudget firstBudget{kSearchBudget};
+  const int found =
+      SearchRegex(program, subject.data(), length, start, searchRange, &first.get(), &firstBudget);
   FUZZ_CHECK(found >= MatchStopped);
   if (start < 0 || start > length) {
     FUZZ_CHECK(found == NoMatch);
@@ -109,10 +122,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   RegexRegistersOwner second;
-  const int again = SearchRegex(program, subject.data(), length, start, searchRange, &second.get());
+  WorkBudget secondBudget{kSearchBudget};
+  const int again = SearchRegex(program, subject.data(), length, start, searchRange,
+                                &second.get(), &secondBudget);
   if (found != MatchStopped && again != MatchStopped) {
     FUZZ_CHECK(again == found);
     if (found >= 0) FUZZ_CHECK(second.get().endOffsets[0] == first.get().endOffsets[0]);
+  }
+
+  // The plain search, without the automaton: wherever it finishes, the
+  // answer and the registers are the same. (The probe and the liveness pass
+  // cost work too: a plain search that only just finishes may leave the
+  // other one stopped.)
+  RegexRegistersOwner plain;
+  WorkBudget plainBudget{kSearchBudget};
+  SetPlainSearchForTesting(true);
+  const int plainFound = SearchRegex(program, subject.data(), length, start, searchRange,
+                                     &plain.get(), &plainBudget);
+  SetPlainSearchForTesting(false);
+  const bool plainWellInside = kSearchBudget - plainBudget.left < kSearchBudget / 2;
+  if (plainFound != MatchStopped && (found != MatchStopped || plainWellInside)) {
+    if (found != plainFound || (found >= 0 && DescribeAttempt(found, plain.get()) !=
+                                                   DescribeAttempt(found, first.get()))) {
+      std::fprintf(stderr, "search gave %s, plain search %s\n",
+                   DescribeAttempt(found, first.get()).c_str(),
+                   DescribeAttempt(plainFound, plain.get()).c_str());
+      FUZZ_CHECK(found == plainFound);
+      FUZZ_CHECK(DescribeAttempt(found, plain.get()) == DescribeAttempt(found, first.get()));
+    }
+  }
+  const std::string mismatch = CompareGuardedWalk(program, subject, start, ruleForm ? 0 : -1,
+                                                  kAttemptBudget);
+  if (!mismatch.empty()) {
+    std::fprintf(stderr, "guarded walk: %s\n", mismatch.c_str());
+    FUZZ_CHECK(mismatch.empty());
   }
 
   // A program that opens with \G matches only where the search starts: a

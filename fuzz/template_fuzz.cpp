@@ -110,8 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // 0; made here on a small budget so that exponential patterns stay quick.
   RegexRegistersOwner owner;
   RegexRegisters& searched = owner.get();
-  MatchBudget budget;
-  budget.instructionsLeft = kMatchBudget;
+  WorkBudget budget{kMatchBudget};
   const int length = static_cast<int>(address.size());
   if (MatchRegex(*rule.program, address.data(), length, 0, &searched, &budget) >= 0) {
     FUZZ_CHECK(searched.registerCount == rule.program->registerCount);

@@ -449,6 +449,7 @@ bool Compiler::WriteCounted(std::int32_t at, std::uint8_t op, std::int32_t targe
 
 const char* Compiler::Run() {
   program_.fastmapValid = 0;
+  ForgetAutomaton(program_);
   program_.requiredLiteral = nullptr;
   program_.leadingSet = nullptr;
   std::free(program_.skipTable);

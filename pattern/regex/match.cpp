@@ -12,6 +12,8 @@
 // are not misled by an alternation's or a lazy loop's point on top.
 #include "pattern/regex/match.h"
 
+#include "pattern/regex/liveness.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -150,6 +152,12 @@ class BacktrackPoint {
   std::int64_t top_;
 };
 
+// Registers handled per step charged: saving or restoring a register moves
+// three words, a few of which cost about what one instruction does.
+constexpr int kRegistersPerStep = 4;
+
+std::int64_t RegisterSteps(std::int64_t registers) { return registers / kRegistersPerStep; }
+
 // A loop's back jump: resuming a point there would only repeat the loop, so
 // backtracking passes over it.
 bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
@@ -176,7 +184,7 @@ bool IsBackJumpToLoopStart(const std::uint8_t* code, int length, int at) {
 class Matcher {
  public:
   Matcher(RegexProgram& program, const std::uint8_t* subject, int size, int position,
-          BacktrackStack& stack, MatchBudget& budget)
+          BacktrackStack& stack, WorkBudget& budget, const Liveness* liveness)
       : program_(program),
         code_(program.code),
         codeLength_(program.codeLength),
@@ -185,6 +193,7 @@ class Matcher {
         position_(position),
         stack_(stack),
         budget_(budget),
+        liveness_(liveness),
         registerCount_(program.registerCount),
         caseTable_(CaseTable()),
         wordTable_(WordTable()) {}
@@ -247,9 +256,6 @@ class Matcher {
   Outcome CountedBackJump(int at);
   bool IsLazyRepeat(int repeatStart) const;
   bool CloseAssertion(int slotAt, bool restoreCursor);
-  bool IsWordBoundary() const;
-  bool SetsDiffer(int setAt, std::uint8_t c) const;
-  std::uint8_t ChooseGreedyLoopRewrite(int at) const;
   Outcome Next(int at, int width) {
     pc_ = at + width;
     return Outcome::Continue;
@@ -274,7 +280,8 @@ class Matcher {
   int size_;
   int position_;
   BacktrackStack& stack_;
-  MatchBudget& budget_;
+  WorkBudget& budget_;
+  const Liveness* liveness_;  // null: no state is given up early
   int registerCount_;
   // The process-wide tables, looked up once per match.
   const std::uint8_t* caseTable_;
@@ -300,6 +307,8 @@ int Matcher::HighestSetRegister() const {
 // Pushes a point laid out as BacktrackPoint reads it; the changes logged
 // since the previous point become this point's own.
 bool Matcher::PushPoint(Word resume, Word subjectPos) {
+  // Finding k and copying the registers below it reads every register.
+  budget_.Charge(RegisterSteps(registerCount_));
   const int k = HighestSetRegister();
   if (!stack_.Reserve(kRegisterWords * k + kPointFixedWords)) return false;
   std::int64_t s = stack_.size;
@@ -383,7 +392,7 @@ bool Matcher::Backtrack() {
   stack_.size = pointTop_;
   logCount_ = 0;
   while (pointTop_ > 0) {
-    if (--budget_.instructionsLeft < 0) {
+    if (--budget_.left < 0) {
       stopped_ = true;
       return false;
     }
@@ -408,6 +417,7 @@ bool Matcher::Backtrack() {
 // before it stay in force where it resumes; they stay logged too, so going
 // back past it undoes them.
 void Matcher::ResumeAt(const BacktrackPoint& point) {
+  budget_.Charge(RegisterSteps(registerCount_));
   options_ = point.options();
   cursor_ = point.subject();
   pc_ = point.resume();
@@ -439,7 +449,7 @@ bool Matcher::LoopExitOf(int pushBacktrackAt, int& exit) const {
 Matcher::LoopPoint Matcher::FindLoopPoint(int exit) {
   std::int64_t top = pointTop_;
   while (top > 0) {
-    --budget_.instructionsLeft;
+    --budget_.left;
     const BacktrackPoint point = PointAt(top);
     if (point.resume() == exit) return {top, false};
     if (point.isMarker() && point.subject() == LoopMarkerTag(exit)) return {top, true};
@@ -464,6 +474,8 @@ Outcome Matcher::Step() {
   // reached that way is being entered, not resumed or looped back to.
   const int entered = enteredRepeat_;
   enteredRepeat_ = -1;
+  // A state from which no match can be reached fails at once.
+  if (liveness_ && liveness_->MaySkip(at, cursor_)) return Outcome::Fail;
   const std::uint8_t op = code_[at];
   switch (op) {
     case LiteralRun:
@@ -548,39 +560,7 @@ Outcome Matcher::ExecAssertion(int at, std::uint8_t op) {
 }
 
 bool Matcher::AssertionHolds(std::uint8_t op) const {
-  const bool atEnd = cursor_ >= size_;
-  auto noFinalNewline = [&] { return size_ == 0 || subject_[size_ - 1] != '\n'; };
-  switch (op) {
-    case AtLineStart:
-      return size_ == 0 || cursor_ == 0 || (cursor_ < size_ && subject_[cursor_ - 1] == '\n');
-    case AtLineEnd:
-      return atEnd ? noFinalNewline() : subject_[cursor_] == '\n';
-    case AtTextStart:
-      return cursor_ == 0;
-    case AtTextEnd:
-      return atEnd;
-    case AtTextEndOrFinalNewline:
-      return atEnd ? noFinalNewline() : cursor_ == size_ - 1 && subject_[cursor_] == '\n';
-    case AtSearchStart:
-      return cursor_ == position_;
-    case AtWordStart:
-      return !atEnd && IsWordByte(subject_[cursor_]) &&
-             (cursor_ == 0 || !IsWordByte(subject_[cursor_ - 1]));
-    case AtWordEnd:
-      return cursor_ > 0 && IsWordByte(subject_[cursor_ - 1]) &&
-             (atEnd || !IsWordByte(subject_[cursor_]));
-    case AtWordBoundary:
-      return IsWordBoundary();
-    default:  // NotAtWordBoundary
-      return !IsWordBoundary();
-  }
-}
-
-bool Matcher::IsWordBoundary() const {
-  if (size_ == 0) return false;
-  if (cursor_ == 0) return IsWordByte(subject_[0]);
-  if (cursor_ >= size_) return IsWordByte(subject_[size_ - 1]);
-  return IsWordByte(subject_[cursor_ - 1]) != IsWordByte(subject_[cursor_]);
+  return PositionAssertionHolds(op, subject_, size_, cursor_, position_);
 }
 
 // Dot, WordByte and NonWordByte: one byte of their kind.
@@ -612,7 +592,7 @@ Outcome Matcher::ExecDotRepeat(int at) {
     if (cursor_ >= size_ || (subject_[cursor_] == '\n' && !(options_ & DotMatchesNewline)))
       return Outcome::Fail;
     ++cursor_;
-    if (--budget_.instructionsLeft < 0) return Outcome::Stop;
+    if (--budget_.left < 0) return Outcome::Stop;
   }
 }
 
@@ -648,7 +628,7 @@ Outcome Matcher::ExecBackReference(int at) {
     // One comparison can span the subject: each byte compared costs an
     // instruction, or (.*)\1x would take time quadratic in the subject
     // within the budget.
-    budget_.instructionsLeft -= same;
+    budget_.left -= same;
     if (same < length) return Outcome::Fail;
     cursor_ += length;
   }
@@ -721,47 +701,9 @@ Outcome Matcher::ExecPushMarker(int at) {
   return Next(at, OpcodeWidth);
 }
 
-bool Matcher::SetsDiffer(int setAt, std::uint8_t c) const {
-  // True when the set at setAt cannot begin with byte c.
-  if (!Has(setAt, SetHeaderWidth) || !Has(setAt, SetHeaderWidth + code_[setAt + 1]))
-    return false;
-  const bool inSet = ByteSetHas(code_ + setAt, c);
-  return code_[setAt] == ByteSet ? !inSet : inSet;
-}
-
-// A greedy loop whose continuation can never begin like another iteration
-// drops its backtrack point at each pass; every other loop keeps it.
-std::uint8_t Matcher::ChooseGreedyLoopRewrite(int at) const {
-  int p = at + JumpWidth;
-  while (p + 2 < codeLength_) {
-    const std::uint8_t op = code_[p];
-    if (op == CaptureStart || op == CaptureEnd) p += CaptureWidth;
-    else if (op == PlainGroupEnd) p += OpcodeWidth;
-    else break;
-  }
-  if (p >= codeLength_) return PopBacktrackAndGoto;
-  std::uint8_t c;
-  if (code_[p] == LiteralRun && Has(p, RunHeaderWidth + 1) && code_[p + 1] > 0) {
-    c = code_[p + RunHeaderWidth];
-  } else if (code_[p] == AtLineEnd) {
-    c = '\n';
-  } else {
-    return Goto;
-  }
-  const int loopStart = JumpTargetOf(at);
-  const int t = loopStart + JumpWidth;  // the loop body's first instruction
-  if (loopStart < 0 || !Has(t, 1)) return Goto;
-  if (code_[t] == LiteralRun && Has(t, RunHeaderWidth + 1) && code_[t + 1] > 0 &&
-      code_[t + RunHeaderWidth] != c)
-    return PopBacktrackAndGoto;
-  if ((code_[t] == ByteSet || code_[t] == NegatedByteSet) && SetsDiffer(t, c))
-    return PopBacktrackAndGoto;
-  return Goto;
-}
-
 Outcome Matcher::ExecGreedyLoopEnd(int at) {
   if (!Has(at, JumpWidth)) return Outcome::Fail;
-  code_[at] = ChooseGreedyLoopRewrite(at);
+  code_[at] = GreedyLoopRewrite(code_, codeLength_, at);
   return Outcome::Continue;  // pc_ still at `at`: runs as what it became
 }
 
@@ -970,6 +912,7 @@ Outcome Matcher::ExecNegativeLookAheadFail(int at) {
 // --- The run ---------------------------------------------------------------------
 
 int Matcher::Run() {
+  budget_.Charge(RegisterSteps(registerCount_));
   for (int i = 0; i < registerCount_; ++i) {
     program_.startSlots[i] = kNone;
     program_.endSlots[i] = kNone;
@@ -979,7 +922,7 @@ int Matcher::Run() {
   pc_ = 0;
   options_ = program_.options;
   while (pc_ < codeLength_) {
-    if (--budget_.instructionsLeft < 0) return MatchStopped;
+    if (--budget_.left < 0) return MatchStopped;
     switch (Step()) {
       case Outcome::Continue:
         break;
@@ -1035,10 +978,14 @@ void FreeRegisters(RegexRegisters& registers) {
 }
 
 int MatchRegex(RegexProgram& program, const char* subject, int size, int position,
-               RegexRegisters* registers, MatchBudget* budget) {
-  MatchBudget ownBudget;
-  MatchBudget& used = budget ? *budget : ownBudget;
-  if (registers && !PrepareRegisters(*registers, program.registerCount)) return MatchStopped;
+               RegexRegisters* registers, WorkBudget* budget, const Liveness* liveness) {
+  WorkBudget ownBudget{SearchWorkBudget};
+  WorkBudget& used = budget ? *budget : ownBudget;
+  if (registers) {
+    used.Charge(RegisterSteps(2 * static_cast<std::int64_t>(registers->allocatedCount) +
+                              program.registerCount));
+    if (!PrepareRegisters(*registers, program.registerCount)) return MatchStopped;
+  }
   if (!program.code || program.registerCount < 1 || !program.startSlots ||
       !program.endSlots || !program.groupStates || size < 0 || position < 0 ||
       position > size)
@@ -1051,11 +998,93 @@ int MatchRegex(RegexProgram& program, const char* subject, int size, int positio
   if (room > kInlineStackWords && !stack.StartOnHeap(room)) return MatchStopped;
 
   Matcher matcher(program, reinterpret_cast<const std::uint8_t*>(subject), size, position,
-                  stack, used);
+                  stack, used, liveness);
   const int end = matcher.Run();
   if (end < 0) return end;
   if (registers) FillRegisters(program, position, end, *registers);
   return end - position;
+}
+
+namespace {
+
+bool IsWordByteAt(const std::uint8_t* subject, int at) { return WordTable()[subject[at]] == 1; }
+
+bool IsWordBoundaryAt(const std::uint8_t* subject, int size, int cursor) {
+  if (size == 0) return false;
+  if (cursor == 0) return IsWordByteAt(subject, 0);
+  if (cursor >= size) return IsWordByteAt(subject, size - 1);
+  return IsWordByteAt(subject, cursor - 1) != IsWordByteAt(subject, cursor);
+}
+
+// True when the set instruction at `set` cannot accept byte c.
+bool SetRefuses(const std::uint8_t* code, int codeLength, int set, std::uint8_t c) {
+  if (set + SetHeaderWidth > codeLength || set + SetHeaderWidth + code[set + 1] > codeLength)
+    return false;
+  const bool inSet = ByteSetHas(code + set, c);
+  return code[set] == ByteSet ? !inSet : inSet;
+}
+
+}  // namespace
+
+bool PositionAssertionHolds(std::uint8_t op, const std::uint8_t* subject, int size, int cursor,
+                            int attemptStart) {
+  const bool atEnd = cursor >= size;
+  auto noFinalNewline = [&] { return size == 0 || subject[size - 1] != '\n'; };
+  switch (op) {
+    case AtLineStart:
+      return size == 0 || cursor == 0 || (cursor < size && subject[cursor - 1] == '\n');
+    case AtLineEnd:
+      return atEnd ? noFinalNewline() : subject[cursor] == '\n';
+    case AtTextStart:
+      return cursor == 0;
+    case AtTextEnd:
+      return atEnd;
+    case AtTextEndOrFinalNewline:
+      return atEnd ? noFinalNewline() : cursor == size - 1 && subject[cursor] == '\n';
+    case AtSearchStart:
+      return attemptStart < 0 || cursor == attemptStart;
+    case AtWordStart:
+      return !atEnd && IsWordByteAt(subject, cursor) &&
+             (cursor == 0 || !IsWordByteAt(subject, cursor - 1));
+    case AtWordEnd:
+      return cursor > 0 && IsWordByteAt(subject, cursor - 1) &&
+             (atEnd || !IsWordByteAt(subject, cursor));
+    case AtWordBoundary:
+      return IsWordBoundaryAt(subject, size, cursor);
+    default:  // NotAtWordBoundary
+      return !IsWordBoundaryAt(subject, size, cursor);
+  }
+}
+
+// A greedy loop whose continuation can never begin like another iteration
+// drops its backtrack point at each pass; every other loop keeps it.
+std::uint8_t GreedyLoopRewrite(const std::uint8_t* code, int codeLength, int at) {
+  auto has = [&](int from, int bytes) { return from >= 0 && from + bytes <= codeLength; };
+  int p = at + JumpWidth;
+  while (p + 2 < codeLength) {
+    const std::uint8_t op = code[p];
+    if (op == CaptureStart || op == CaptureEnd) p += CaptureWidth;
+    else if (op == PlainGroupEnd) p += OpcodeWidth;
+    else break;
+  }
+  if (p >= codeLength) return PopBacktrackAndGoto;
+  std::uint8_t c;
+  if (code[p] == LiteralRun && has(p, RunHeaderWidth + 1) && code[p + 1] > 0) {
+    c = code[p + RunHeaderWidth];
+  } else if (code[p] == AtLineEnd) {
+    c = '\n';
+  } else {
+    return Goto;
+  }
+  const int loopStart = JumpTargetAt(code, at + DisplacementAt);
+  const int t = loopStart + JumpWidth;  // the loop body's first instruction
+  if (loopStart < 0 || !has(t, 1)) return Goto;
+  if (code[t] == LiteralRun && has(t, RunHeaderWidth + 1) && code[t + 1] > 0 &&
+      code[t + RunHeaderWidth] != c)
+    return PopBacktrackAndGoto;
+  if ((code[t] == ByteSet || code[t] == NegatedByteSet) && SetRefuses(code, codeLength, t, c))
+    return PopBacktrackAndGoto;
+  return Goto;
 }
 
 }  // namespace fromsel::regex

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "pattern/regex/program.h"
+#include "pattern/work_budget.h"
 
 namespace fromsel::regex {
 
@@ -39,19 +40,35 @@ class RegexRegistersOwner {
 };
 
 // Limits that keep one search from hanging or exhausting the host: a search
-// (all MatchRegex calls of one SearchRegex) executes at most this many
-// instructions and grows its backtrack stack to at most this many bytes.
-inline constexpr std::int64_t MatchInstructionBudget = 10'000'000;
+// given no budget of its own (all MatchRegex calls of one SearchRegex) does
+// at most this much work (work_budget.h: an instruction is one step, and so
+// is each register a backtrack point saves or restores) and grows its
+// backtrack stack to at most this many bytes.
+inline constexpr std::int64_t SearchWorkBudget = 10'000'000;
 inline constexpr std::int64_t MatchStackBudgetBytes = 64 * 1024 * 1024;
 
-struct MatchBudget {
-  std::int64_t instructionsLeft = MatchInstructionBudget;
-};
+class Liveness;  // liveness.h
 
 // Length of the match at `position`, NoMatch when there is none,
 // MatchStopped when the match had to stop (deep look-ahead stack, budget or
-// memory exhausted).
+// memory exhausted). Without a budget the attempt gets SearchWorkBudget.
+// With a liveness table (computed over this subject from `position` or
+// before) the matcher gives up the states the table marks dead at once;
+// the answer and the registers stay the same.
 int MatchRegex(RegexProgram& program, const char* subject, int size, int position,
-               RegexRegisters* registers, MatchBudget* budget = nullptr);
+               RegexRegisters* registers, WorkBudget* budget = nullptr,
+               const Liveness* liveness = nullptr);
+
+// The instruction a GreedyLoopEnd at `at` rewrites itself into the first time
+// it runs: PopBacktrackAndGoto when the continuation can never begin like
+// another pass, Goto otherwise. Decided from the code alone.
+std::uint8_t GreedyLoopRewrite(const std::uint8_t* code, int codeLength, int at);
+
+// Whether the position assertion `op` (AtLineStart .. AtSearchStart,
+// AtWordStart .. NotAtWordBoundary) holds at `cursor` of the subject, for an
+// attempt that began at `attemptStart`; a negative attemptStart stands for
+// any, and AtSearchStart then holds everywhere.
+bool PositionAssertionHolds(std::uint8_t op, const std::uint8_t* subject, int size, int cursor,
+                            int attemptStart);
 
 }  // namespace fromsel::regex

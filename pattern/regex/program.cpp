@@ -3,6 +3,8 @@
 
 #include "pattern/regex/program.h"
 
+#include "pattern/regex/automaton.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -95,8 +97,15 @@ void ReleaseWorkArrays(RegexProgram& program) {
   FreeAndClear(program.groupStates);
 }
 
+void ForgetAutomaton(RegexProgram& program) {
+  ReleaseAutomaton(program.automaton);
+  program.automaton = nullptr;
+  program.automatonTried = 0;
+}
+
 void ReleaseRegexProgram(RegexProgram* program) {
   if (program == nullptr) return;
+  ForgetAutomaton(*program);
   std::free(program->code);
   std::free(program->fastmap);
   std::free(program->skipTable);

@@ -109,6 +109,8 @@ inline constexpr std::int32_t MaxRegisterCount = 254;
 // Code capacity given by the owner when it creates a program.
 inline constexpr std::int32_t InitialCodeCapacity = 16;
 
+struct Automaton;  // automaton.h
+
 struct RegexProgram {
   std::uint8_t* code = nullptr;
   std::int32_t codeCapacity = 0;
@@ -128,6 +130,11 @@ struct RegexProgram {
   std::int32_t* startSlots = nullptr;
   std::int32_t* endSlots = nullptr;
   std::int32_t* groupStates = nullptr;
+  // The program's automaton (automaton.h), made by the first search that
+  // needs it; automatonTried is set once it was attempted, so a program
+  // without one is not read again.
+  Automaton* automaton = nullptr;
+  std::uint8_t automatonTried = 0;
 };
 
 // A new record: 16-byte code buffer, 256-byte fastmap, the given options.
@@ -139,6 +146,9 @@ void ReleaseRegexProgram(RegexProgram* program);
 
 // Frees and clears the three work arrays.
 void ReleaseWorkArrays(RegexProgram& program);
+
+// Frees the program's automaton and lets the next search make it again.
+void ForgetAutomaton(RegexProgram& program);
 
 // The one owner of a RegexProgram: created with the caller's options,
 // released when the owner goes. get() is null when memory could not be had.

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pattern/regex/automaton.h"
+#include "pattern/regex/liveness.h"
 #include "pattern/regex/search_aids.h"
 
 namespace fromsel::regex {
@@ -183,14 +185,17 @@ bool StartMatters(const RegexProgram& program) {
   return false;
 }
 
+// One MatchRegex attempt. With a liveness table, a start from which no
+// match can begin is refused without running the matcher.
 int Attempt(RegexProgram& program, const char* subject, int size, Offset at,
-            RegexRegisters* registers, MatchBudget& budget) {
-  return MatchRegex(program, subject, size, static_cast<int>(at), registers, &budget);
+            RegexRegisters* registers, WorkBudget& budget, const Liveness* liveness = nullptr) {
+  if (liveness && !liveness->CanMatchFrom(static_cast<int>(at))) return NoMatch;
+  return MatchRegex(program, subject, size, static_cast<int>(at), registers, &budget, liveness);
 }
 
 // Positions start, start-1, ..., start+range, for a negative range: no aids.
 int SearchBackwards(RegexProgram& program, const char* subject, int size, Offset start,
-                    Offset range, RegexRegisters* registers, MatchBudget& budget) {
+                    Offset range, RegexRegisters* registers, WorkBudget& budget) {
   const Offset last = start + range < 0 ? 0 : start + range;
   for (Offset at = start; at >= last; --at) {
     const int result = Attempt(program, subject, size, at, registers, budget);
@@ -297,11 +302,13 @@ void SkipAfterFailedAttempt(const RegexProgram& program, const SearchBytes& byte
 }
 
 // The scan loop: tries each position from plan.start that the fastmap, the
-// anchors and the leading set leave, until a match, the end of the range or
-// a stopped attempt.
+// anchors, the leading set and the liveness table (when given) leave, until
+// a match, the end of the range or a stopped attempt.
 int ScanPositions(RegexProgram& program, const char* subject, int size, const SearchBytes& bytes,
-                  SearchPlan plan, RegexRegisters* registers, MatchBudget& budget) {
+                  SearchPlan plan, RegexRegisters* registers, WorkBudget& budget,
+                  const Liveness* liveness) {
   for (;;) {
+    const Offset before = plan.start;
     if (program.fastmap && plan.start < size && program.canMatchEmpty != EmptyMatch::Possible &&
         !(plan.anchored && plan.start == 0)) {
       if (plan.range > 0) SkipToFastmapByte(program, bytes, plan);
@@ -313,38 +320,97 @@ int ScanPositions(RegexProgram& program, const char* subject, int size, const Se
     if ((plan.lineAnchored || program.canMatchEmpty == EmptyMatch::Never) && plan.range > 0 &&
         size > 0 && plan.start == size)
       return NoMatch;
-    const int result = Attempt(program, subject, size, plan.start, registers, budget);
+    const int result = Attempt(program, subject, size, plan.start, registers, budget, liveness);
     if (result >= 0) return static_cast<int>(plan.start);
     if (result == MatchStopped) return MatchStopped;
     if (plan.range > 0) SkipAfterFailedAttempt(program, bytes, plan);
+    budget.Charge(ScanSteps(plan.start - before));
+    if (budget.spent()) return MatchStopped;
     if (plan.range == 0) return NoMatch;
     ++plan.start;
     --plan.range;
   }
 }
 
+// Runs a plan: its one attempt or its scan.
+int RunPlan(RegexProgram& program, const char* subject, int size, const SearchBytes& bytes,
+            SearchKind kind, const SearchPlan& plan, RegexRegisters* registers,
+            WorkBudget& budget, const Liveness* liveness) {
+  if (kind == SearchKind::Scan)
+    return ScanPositions(program, subject, size, bytes, plan, registers, budget, liveness);
+  const int result = Attempt(program, subject, size, plan.start, registers, budget, liveness);
+  return result >= 0 ? static_cast<int>(plan.start) : result;
+}
+
+// The first run of a plan gets this much of the budget: plenty for an
+// ordinary search, which a backtracker finishes in a few steps per byte;
+// one that needs more is likely to be one that backtracks far, and is run
+// again with the liveness table (GuardedRun). The probe is what such a
+// search may waste, a small part of what the table costs.
+constexpr std::int64_t kProbeBaseSteps = 2000;
+constexpr std::int64_t kProbeStepsPerByte = 4;
+
+// The plan again, with the liveness table of the program's automaton: the
+// starts from which nothing can match are skipped, and so are the matcher
+// states from which nothing can. Same answer, same registers. Programs
+// without an automaton (back-references), and searches whose table cannot be
+// had, run as before, on the budget alone.
+int GuardedRun(RegexProgram& program, const char* subject, int size, const SearchBytes& bytes,
+               SearchKind kind, const SearchPlan& plan, RegexRegisters* registers,
+               WorkBudget& budget) {
+  const Automaton* automaton = ProgramAutomaton(program);
+  if (!automaton) return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, nullptr);
+  Liveness liveness;
+  const int from = static_cast<int>(plan.start);
+  const int attemptStart = kind == SearchKind::OneAttempt ? from : -1;
+  if (!liveness.Compute(*automaton, bytes.data(), size, from, attemptStart, true, budget)) {
+    if (budget.spent()) return MatchStopped;
+    return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, nullptr);
+  }
+  return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, &liveness);
+}
+
+bool plainSearchForTesting = false;
+
+// A plan is first run plainly on a probe budget; only a run that uses up
+// the probe goes on to GuardedRun (the probe's work is charged either way).
+int ProbeThenGuard(RegexProgram& program, const char* subject, int size, const SearchBytes& bytes,
+                   SearchKind kind, const SearchPlan& plan, RegexRegisters* registers,
+                   WorkBudget& budget) {
+  if (plainSearchForTesting)
+    return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, nullptr);
+  const std::int64_t wanted = kProbeBaseSteps + kProbeStepsPerByte * (size - plan.start + 1);
+  WorkBudget probe{wanted < budget.left ? wanted : budget.left};
+  const std::int64_t granted = probe.left;
+  const int result = RunPlan(program, subject, size, bytes, kind, plan, registers, probe, nullptr);
+  budget.Charge(granted - probe.left);
+  // A stop with probe left over came from the stack or memory, which the
+  // guarded run would meet as well.
+  if (result != MatchStopped || !probe.spent()) return result;
+  if (budget.spent()) return MatchStopped;
+  return GuardedRun(program, subject, size, bytes, kind, plan, registers, budget);
+}
+
 }  // namespace
 
+void SetPlainSearchForTesting(bool plain) { plainSearchForTesting = plain; }
+
 int SearchRegex(RegexProgram& program, const char* subject, int size, int start, int range,
-                RegexRegisters* registers) {
-  MatchBudget budget;
+                RegexRegisters* registers, WorkBudget* budget) {
+  WorkBudget ownBudget{SearchWorkBudget};
+  WorkBudget& used = budget ? *budget : ownBudget;
   if (start < 0 || start > size || !program.code) return NoMatch;
   if (program.fastmap && !program.fastmapValid) CompileFastmap(program);
-  if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, budget);
+  if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, used);
 
   const SearchBytes bytes(program, subject, size);
   SearchPlan plan;
-  switch (PlanSearch(program, bytes, start, range, plan)) {
-    case SearchKind::NoMatch:
-      return NoMatch;
-    case SearchKind::OneAttempt: {
-      const int result = Attempt(program, subject, size, plan.start, registers, budget);
-      return result >= 0 ? static_cast<int>(plan.start) : result;
-    }
-    case SearchKind::Scan:
-      break;
-  }
-  return ScanPositions(program, subject, size, bytes, plan, registers, budget);
+  const SearchKind kind = PlanSearch(program, bytes, start, range, plan);
+  // The plan may have read the subject once for the required literal.
+  if (program.requiredLiteral) used.Charge(ScanSteps(size - start));
+  if (kind == SearchKind::NoMatch) return NoMatch;
+  if (used.spent()) return MatchStopped;
+  return ProbeThenGuard(program, subject, size, bytes, kind, plan, registers, used);
 }
 
 }  // namespace fromsel::regex

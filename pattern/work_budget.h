@@ -1,0 +1,26 @@
+// A deterministic count of work shared by the pattern engines: what a
+// caller grants one search, or a whole reply's rule tests. The engines
+// charge the work they do (the matcher's instructions and the register
+// words they copy, the bytes a scan reads, the wildcard matcher's steps),
+// and stop once it is spent; the caller decides what that means.
+#pragma once
+
+#include <cstdint>
+
+namespace fromsel {
+
+struct WorkBudget {
+  std::int64_t left = 0;
+
+  void Charge(std::int64_t steps) { left -= steps; }
+  bool spent() const { return left < 0; }
+};
+
+// Bytes a scan reads per step charged: a scan's step costs a few bytes of
+// reading, where a matcher instruction costs one byte or one jump.
+inline constexpr std::int64_t ScanBytesPerStep = 8;
+
+// The steps of reading `bytes` bytes in a scan, at least one.
+inline std::int64_t ScanSteps(std::int64_t bytes) { return 1 + bytes / ScanBytesPerStep; }
+
+}  // namespace fromsel
