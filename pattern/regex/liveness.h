@@ -1,15 +1,18 @@
 // Liveness: which states of a program's automaton (automaton.h) can still
 // reach its Match state from each position of one subject. One backward
 // pass over the subject answers it for every position at once, in time
-// linear in the subject (each position costs at most every state and edge).
+// linear in the subject: a position's live set follows from the set one
+// position on, the byte there and which assertions hold there, and the
+// pass keeps each distinct set once and remembers where each (set, byte,
+// assertions) led, so most positions cost one table read.
 //
 // What it gives the search:
 // - A start position from which the automaton cannot match cannot start a
 //   match of the matcher either, which matches only what the automaton
 //   accepts: the search skips it without running the matcher, and a range
 //   with no live start has no match.
-// - A matcher state (instruction, position) whose automaton state is dead
-//   cannot lead to a match. Where the automaton marks the instruction
+// - A matcher state (instruction, position) whose automaton states are all
+//   dead cannot lead to a match. Where the automaton marks the instruction
 //   skippable, running it could also not cut away a point pushed before it,
 //   so running it would only fail back to the stack as it was, with every
 //   register and counter restored by that backtracking. Failing it at once
@@ -25,49 +28,49 @@
 
 namespace fromsel::regex {
 
-// Bits of liveness rows kept for the matcher (states x positions); beyond it
-// only the live starts are kept (about 4 MiB: well inside what a reply may
-// take, and enough for every state of an ordinary rule over a 100 KiB
-// address).
-inline constexpr std::int64_t MaxLivenessRowBits = std::int64_t{1} << 25;
+// Positions whose live sets are kept for the matcher (4 bytes each); over
+// this, only the live starts are kept (1 MiB of subject: far beyond any
+// address, and 4 MiB of memory).
+inline constexpr std::int64_t MaxLivenessPositions = std::int64_t{1} << 20;
 
 class Liveness {
  public:
   // Runs the backward pass over subject positions size down to `from`.
   // `attemptStart` is the one position attempts begin at, or negative when
   // the search tries several (AtSearchStart then holds everywhere). The
-  // rows for the matcher are kept when asked and when they fit
-  // MaxLivenessRowBits. False when the budget ran out first or memory could
-  // not be had; nothing may be read then.
+  // sets for the matcher are kept when asked and when they fit. False when
+  // the budget ran out first or memory could not be had; nothing may be
+  // read then.
   bool Compute(const Automaton& automaton, const std::uint8_t* subject, int size, int from,
-               int attemptStart, bool keepRows, WorkBudget& budget);
+               int attemptStart, bool keepSets, WorkBudget& budget);
 
   // Whether a match can start at `position` (from <= position <= size).
   bool CanMatchFrom(int position) const {
     const std::int64_t i = position - from_;
     return (liveStarts_[static_cast<std::size_t>(i >> 6)] >> (i & 63)) & 1;
   }
-  bool hasRows() const { return !rows_.empty(); }
+  bool hasSets() const { return !setAt_.empty(); }
 
   // Whether the matcher may fail the instruction at code offset `at` at
-  // once at `position`: the rows are kept, the instruction is skippable and
+  // once at `position`: the sets are kept, the instruction is skippable and
   // every state of it is dead there.
   bool MaySkip(int at, int position) const {
-    if (rows_.empty() || !automaton_->skippable[at]) return false;
-    const std::uint64_t* row = rows_.data() + (position - from_) * words_;
+    if (setAt_.empty() || !automaton_->skippable[at]) return false;
+    const std::uint64_t* set = sets_.data() + setAt_[position - from_] * words_;
     const StateLists& states = automaton_->statesOfOffset;
     for (const std::int32_t* s = states.begin(at); s != states.end(at); ++s)
-      if ((row[*s >> 6] >> (*s & 63)) & 1) return false;
+      if ((set[*s >> 6] >> (*s & 63)) & 1) return false;
     return true;
   }
 
  private:
-  bool Pass(const std::uint8_t* subject, int size, int attemptStart, WorkBudget& budget);
+  friend class BackwardPass;
 
   const Automaton* automaton_ = nullptr;
   int from_ = 0;
-  std::int64_t words_ = 0;                // 64-bit words per row
-  std::vector<std::uint64_t> rows_;       // one row per position from_..size, when kept
+  std::int64_t words_ = 0;                 // 64-bit words per set
+  std::vector<std::uint64_t> sets_;        // the distinct live sets met
+  std::vector<std::int32_t> setAt_;        // per position from_..size, when kept
   std::vector<std::uint64_t> liveStarts_;  // one bit per position from_..size
 };
 

@@ -343,12 +343,12 @@ int RunPlan(RegexProgram& program, const char* subject, int size, const SearchBy
 }
 
 // The first run of a plan gets this much of the budget: plenty for an
-// ordinary search, which a backtracker finishes in a few steps per byte;
-// one that needs more is likely to be one that backtracks far, and is run
+// ordinary search (rule searches of ordinary addresses take at most about a
+// hundred steps); one that needs more is likely to backtrack far, and is run
 // again with the liveness table (GuardedRun). The probe is what such a
-// search may waste, a small part of what the table costs.
-constexpr std::int64_t kProbeBaseSteps = 2000;
-constexpr std::int64_t kProbeStepsPerByte = 4;
+// search may waste: about what the table itself costs.
+constexpr std::int64_t kProbeBaseSteps = 1000;
+constexpr std::int64_t kProbeStepsPerByte = 1;
 
 // The plan again, with the liveness table of the program's automaton: the
 // starts from which nothing can match are skipped, and so are the matcher
