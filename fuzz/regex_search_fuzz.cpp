@@ -32,11 +32,7 @@ constexpr int kStartSlack = 4;
 // Work each search of the target may do: every search that does not
 // backtrack exponentially finishes well inside it, and inputs that do
 // (back-references, or the plain search) do not slow the fuzzing down.
-constexpr std::int64_t kSearchBudget = 300000;
-// Work per attempt of the guarded and plain comparison: enough for every
-// attempt that does not backtrack exponentially, small enough to keep the
-// target quick.
-constexpr std::int64_t kAttemptBudget = 20000;
+constexpr std::int64_t kSearchBudget = 30000;
 
 // The match registers of a successful search lie inside the subject.
 void CheckRegisters(const RegexRegisters& registers, int found, int size) {
@@ -152,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   const std::string mismatch = CompareGuardedWalk(program, subject, start, ruleForm ? 0 : -1,
-                                                  kAttemptBudget);
+                                                  kSearchBudget);
   if (!mismatch.empty()) {
     std::fprintf(stderr, "guarded walk: %s\n", mismatch.c_str());
     FUZZ_CHECK(mismatch.empty());

@@ -23,4 +23,31 @@ inline constexpr std::int64_t ScanBytesPerStep = 8;
 // The steps of reading `bytes` bytes in a scan, at least one.
 inline std::int64_t ScanSteps(std::int64_t bytes) { return 1 + bytes / ScanBytesPerStep; }
 
+// Counts the steps of a tight loop and charges them to a budget (if any)
+// in batches, so that the loop pays a counter, not a budget check, per step.
+class StepMeter {
+ public:
+  explicit StepMeter(WorkBudget* budget) : budget_(budget) {}
+  ~StepMeter() { Flush(); }
+  StepMeter(const StepMeter&) = delete;
+  StepMeter& operator=(const StepMeter&) = delete;
+
+  // False once the budget is spent.
+  bool Step(std::int64_t steps = 1) {
+    pending_ += steps;
+    return pending_ < kBatch || Flush();
+  }
+  bool Flush() {
+    if (budget_) budget_->Charge(pending_);
+    pending_ = 0;
+    return !budget_ || !budget_->spent();
+  }
+
+ private:
+  // Steps counted before the budget is charged and checked.
+  static constexpr std::int64_t kBatch = 256;
+  WorkBudget* budget_;
+  std::int64_t pending_ = 0;
+};
+
 }  // namespace fromsel

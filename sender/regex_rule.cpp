@@ -24,18 +24,22 @@ CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options)
 std::string RuleRegexText(const std::string& pattern) { return "^(?:" + pattern + ")$"; }
 
 bool RegexRuleMatches(AddressRule& rule, const std::string& address,
-                      regex::RegexRegisters& registers) {
+                      regex::RegexRegisters& registers, WorkBudget& budget) {
   // Compiled once; a failed compilation is kept too, so the rule stays inert.
   MatcherCache& cache = MatcherCacheOf(rule);
-  if (!cache.compiledRule)
+  if (!cache.compiledRule) {
+    // The compiler reads the pattern once and writes code as it goes.
+    budget.Charge(static_cast<std::int64_t>(rule.pattern.size()));
     cache.compiledRule =
         std::make_unique<CompiledRule>(RuleRegexText(rule.pattern), RuleRegexOptions);
+  }
   const CompiledRule& compiled = *cache.compiledRule;
   if (!compiled.errorText.empty() || !compiled.program) return false;
   if (address.size() > static_cast<std::size_t>(INT_MAX)) return false;
   const int size = static_cast<int>(address.size());
-  // NoMatch and MatchStopped both count as no match.
-  return regex::SearchRegex(*compiled.program, address.data(), size, 0, size, &registers) >= 0;
+  // NoMatch and MatchStopped (the budget ran out) both count as no match.
+  return regex::SearchRegex(*compiled.program, address.data(), size, 0, size, &registers,
+                            &budget) >= 0;
 }
 
 namespace {

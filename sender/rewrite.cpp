@@ -98,13 +98,29 @@ bool HasLineBreak(const std::string& value) {
   return value.find_first_of("\r\n") != std::string::npos;
 }
 
+// Offers the addresses of one header line; true when one of them decided.
+// The walk stops early once the reply's work bound is reached.
 bool OfferHeader(HostApi& host, ComposeWindow window, MailboxSettings& settings,
-                 const std::string& line, const char* header, RewriteReport* report) {
-  if (line.empty()) return false;
+                 const std::string& line, const char* header, WorkBudget& budget,
+                 RewriteReport* report) {
+  if (line.empty() || budget.spent()) return false;
   if (report) report->header = header;
-  return MatchHeaderAddresses(line, [&](const std::string& address) {
-    return ApplyRules(host, window, settings, address, report);
+  bool decided = false;
+  MatchHeaderAddresses(line, [&](const std::string& address) {
+    decided = ApplyRules(host, window, settings, address, budget, report);
+    return decided || budget.spent();
   });
+  return decided;
+}
+
+// Notes in the report the test during which the work bound ran out.
+void NoteBoundReached(RewriteReport* report, const std::string& address, std::size_t index,
+                      const AddressRule& rule) {
+  if (!report) return;
+  report->stoppedBecause = "work bound reached";
+  report->address = address;
+  report->ruleIndex = static_cast<int>(index) + 1;
+  report->pattern = rule.pattern;
 }
 
 }  // namespace
@@ -133,16 +149,21 @@ SenderAddress BuildSenderAddress(const AddressRule& rule, const std::string& add
 }
 
 bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
-                const std::string& address, RewriteReport* report) {
+                const std::string& address, WorkBudget& budget, RewriteReport* report) {
+  if (budget.spent()) return false;
   // Zeroed before the first rule, released after the last, whatever
   // happened in between.
   regex::RegexRegistersOwner registers;
   AddressRule* matched = nullptr;
   std::size_t index = 0;
   for (; index < settings.rules.size(); ++index) {
-    if (RuleMatches(settings.rules[index], address, registers.get())) {
+    if (RuleMatches(settings.rules[index], address, registers.get(), budget)) {
       matched = &settings.rules[index];
       break;
+    }
+    if (budget.spent()) {
+      NoteBoundReached(report, address, index, settings.rules[index]);
+      return false;
     }
   }
   if (!matched) return false;
@@ -165,6 +186,30 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
   return true;
 }
 
+namespace {
+
+std::int64_t replyWorkBudgetForTesting = 0;
+
+std::int64_t ReplyWork() {
+  return replyWorkBudgetForTesting > 0 ? replyWorkBudgetForTesting : ReplyWorkBudget;
+}
+
+// The To addresses, then the Cc addresses, then Delivered-To when the
+// mailbox asks; true when one of them decided.
+bool DecideFromHeaders(HostApi& host, ComposeWindow window, MailboxSettings& settings,
+                       const RecipientHeaders& headers, WorkBudget& budget,
+                       RewriteReport* report) {
+  if (OfferHeader(host, window, settings, headers.to, "To", budget, report)) return true;
+  if (OfferHeader(host, window, settings, headers.cc, "Cc", budget, report)) return true;
+  if (!settings.lookAtDeliveredTo || headers.deliveredTo.empty() || budget.spent()) return false;
+  // An empty value is no address, as an empty To address is none.
+  const std::string deliveredTo = DeliveredToAddress(headers.deliveredTo);
+  if (report) report->header = "Delivered-To";
+  return !deliveredTo.empty() && ApplyRules(host, window, settings, deliveredTo, budget, report);
+}
+
+}  // namespace
+
 void RewriteSenderWith(HostApi& host, ComposeWindow window, SettingsTable& table,
                        RewriteReport* report) {
   MailboxSettings& settings = SettingsFor(table, MailboxKey(MailboxDirectoryOf(host.GetCurrentMailBox())));
@@ -184,17 +229,18 @@ void RewriteSenderWith(HostApi& host, ComposeWindow window, SettingsTable& table
   if (!source) return Stop(report, "no source message");
 
   const RecipientHeaders headers = CollectRecipientHeaders(*source);
-  if (OfferHeader(host, window, settings, headers.to, "To", report)) return;
-  if (OfferHeader(host, window, settings, headers.cc, "Cc", report)) return;
-  if (settings.lookAtDeliveredTo && !headers.deliveredTo.empty()) {
-    // An empty value is no address, as an empty To address is none.
-    const std::string deliveredTo = DeliveredToAddress(headers.deliveredTo);
-    if (report) report->header = "Delivered-To";
-    if (!deliveredTo.empty() && ApplyRules(host, window, settings, deliveredTo, report)) return;
-  }
+  // One bound for the rule work of the whole reply: past it, every test
+  // left counts as no match.
+  const std::int64_t granted = ReplyWork();
+  WorkBudget budget{granted};
+  const bool decided = DecideFromHeaders(host, window, settings, headers, budget, report);
+  if (report) report->workUsed = granted - budget.left;
+  if (decided || budget.spent()) return;
   if (report) report->header.clear();
   Stop(report, "no recipient matched");
 }
+
+void SetReplyWorkBudgetForTesting(std::int64_t steps) { replyWorkBudgetForTesting = steps; }
 
 void RewriteSender(HostApi& host, ComposeWindow window, RewriteReport* report) {
   // A callback before start or after exit finds no table: change nothing.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pattern/regex/match.h"
+#include "pattern/work_budget.h"
 #include "rules/settings.h"
 #include "sender/host_api.h"
 
@@ -14,13 +15,16 @@ struct SenderAddress {
   std::string domainPart;  // empty or starting with '@'
 };
 
-// Why a run ended, for `fromsel try --explain`.
+// Why a run ended, for `fromsel try --explain`. When the reply's work
+// bound ran out ("work bound reached"), header, address, ruleIndex and
+// pattern name the test during which it did.
 struct RewriteReport {
   std::string stoppedBecause;  // "disabled", "folder has FromAddr", ... or empty
   std::string header;          // header of the deciding address ("To", "Cc", "Delivered-To")
   std::string address;         // the deciding candidate address
   int ruleIndex = 0;           // 1-based index of the deciding rule, 0 when none
   std::string pattern;         // its pattern
+  std::int64_t workUsed = 0;   // steps of rule work the run charged
 };
 
 // Runs against the process-wide settings table; does nothing without one.
@@ -30,8 +34,14 @@ void RewriteSender(HostApi& host, ComposeWindow window, RewriteReport* report = 
 void RewriteSenderWith(HostApi& host, ComposeWindow window, SettingsTable& table,
                        RewriteReport* report = nullptr);
 
+// The rules' work is charged to `budget`, which a reply shares across all
+// its addresses (ReplyWorkBudget); once it is spent every test answers no.
 bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
-                const std::string& address, RewriteReport* report = nullptr);
+                const std::string& address, WorkBudget& budget, RewriteReport* report = nullptr);
+
+// Test hook: replies get this many steps of rule work instead of
+// ReplyWorkBudget; 0 restores it.
+void SetReplyWorkBudgetForTesting(std::int64_t steps);
 
 SenderAddress BuildSenderAddress(const AddressRule& rule, const std::string& address,
                                  const regex::RegexRegisters& registers);

@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <utility>
 #include <vector>
 
+#include "bench/bench_data.h"
 #include "pattern/regex/program.h"
 #include "rules/settings.h"
 #include "sender/memory_host.h"
+#include "sender/rule_match.h"
 #include "testing/test_folder.h"
 
 namespace fromsel {
@@ -243,6 +250,87 @@ TEST_F(RewriteTest, ProcessTableIsUsed) {
   RewriteSender(host_, &window_);
   ReleaseSettingsTable();
   EXPECT_EQ(host_.headersSet, (Headers{{"From", "Me <me@example.net>"}}));
+}
+
+// A reply with twenty recipients of thirty x's, and news@example.org in Cc.
+std::string ManyXRecipients() {
+  std::string to = "To: ";
+  for (int i = 0; i < 20; ++i) to += std::string(30, 'x') + (i < 19 ? ", " : "\r\n");
+  return to + "Cc: news@example.org\r\n\r\n";
+}
+
+// The issue's rule (x+x+)+y backtracks exponentially on every x address;
+// it is regular, so each test is decided at once and the Cc address decides.
+TEST_F(RewriteTest, ExponentialRegularRuleLeavesTheReplyToLaterAddresses) {
+  Source(ManyXRecipients());
+  settings().rules = {Rule("R", "(x+x+)+y", "", "x@me"), Rule("", "*@example.org", "", "org@me")};
+  RewriteReport report;
+  EXPECT_EQ(Run(&report), (Headers{{"From", "<org@me>"}}));
+  EXPECT_EQ(report.header, "Cc");
+  EXPECT_LT(report.workUsed, ReplyWorkBudget / 100);
+}
+
+// With a back-reference the rule is not regular and its test runs until
+// the reply's one bound is spent: the tests left count as no match, the
+// Cc address included, and the report names where the bound ran out.
+TEST_F(RewriteTest, ReplyWorkBoundEndsTheWholeReply) {
+  Source(ManyXRecipients());
+  settings().rules = {Rule("R", "(x+x+)+\\1y", "", "x@me"),
+                      Rule("", "*@example.org", "", "org@me")};
+  RewriteReport report;
+  EXPECT_TRUE(Run(&report).empty());
+  EXPECT_EQ(report.stoppedBecause, "work bound reached");
+  EXPECT_EQ(report.header, "To");
+  EXPECT_EQ(report.address, std::string(30, 'x'));
+  EXPECT_EQ(report.ruleIndex, 1);
+  EXPECT_EQ(report.pattern, "(x+x+)+\\1y");
+  EXPECT_GT(report.workUsed, ReplyWorkBudget);
+  // The same rules decide as before when no test runs that long.
+  Source("To: xxxx\r\nCc: news@example.org\r\n\r\n");
+  EXPECT_EQ(Run(), (Headers{{"From", "<org@me>"}}));
+}
+
+// Ordinary replies use a small part of the bound: every example message
+// against every example mailbox (the examples' data folder, read only),
+// and a twenty-recipient reply against the benchmarks' hundred-rule mailbox.
+TEST(ReplyWorkBound, OrdinaryRepliesStayFarBelowIt) {
+  namespace fs = std::filesystem;
+  regex::InstallCaseTable();
+  const fs::path examples = fs::path(FROMSEL_SOURCE_DIR) / "examples";
+  SettingsTable table;
+  LoadSettingsTableFrom((examples / "data").string() + "/", table);
+  std::int64_t most = 0;
+  int replies = 0;
+  for (const auto& message : fs::directory_iterator(examples / "messages")) {
+    std::ifstream in(message.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* mailbox : {"Work.mb", "Home.mb"}) {
+      MemoryHost host;
+      host.dataFolder = (examples / "data").string() + "/";
+      host.mailbox = std::string(mailbox) + "\\";
+      host.folder = std::string(mailbox) + "\\";
+      host.composeHeaders["X-Becky-Ref"] = std::string(mailbox) + "\\>1";
+      host.anySource = text;
+      RewriteReport report;
+      RewriteSenderWith(host, nullptr, table, &report);
+      most = std::max(most, report.workUsed);
+      ++replies;
+    }
+  }
+  EXPECT_EQ(replies, 12);
+  EXPECT_GT(most, 0);  // the replies reached the rules
+  SettingsTable hundred;
+  MailboxSettings& box = hundred["box.mb"];
+  box.enabled = true;
+  for (const bench::RuleText& text : bench::MailboxRules())
+    box.rules.push_back(Rule(text.regex ? "R" : "", text.pattern, "", ""));
+  MemoryHost host = bench::ReplyHost(bench::ReplySource(bench::Addresses(20)));
+  RewriteReport report;
+  RewriteSenderWith(host, nullptr, hundred, &report);
+  most = std::max(most, report.workUsed);
+  std::printf("most rule work of an ordinary reply: %lld steps, %.4f%% of the bound\n",
+              static_cast<long long>(most), 100.0 * static_cast<double>(most) / ReplyWorkBudget);
+  EXPECT_LT(most, ReplyWorkBudget / 1000);
 }
 
 struct SenderCase {

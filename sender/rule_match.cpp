@@ -2,9 +2,35 @@
 
 namespace fromsel {
 
+namespace {
+
+// Steps every rule test costs besides its matching: the call, the caches.
+constexpr std::int64_t kRuleTestSteps = 1;
+
+}  // namespace
+
+bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers,
+                 WorkBudget& budget) {
+  budget.Charge(kRuleTestSteps);
+  if (budget.spent()) return false;
+  if (rule.regex) return RegexRuleMatches(rule, address, registers, budget);
+  return WildcardRuleMatches(rule, address, budget);
+}
+
 bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers) {
-  if (rule.regex) return RegexRuleMatches(rule, address, registers);
-  return WildcardRuleMatches(rule, address);
+  WorkBudget budget{ReplyWorkBudget};
+  return RuleMatches(rule, address, registers, budget);
+}
+
+bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
+  WorkBudget budget{ReplyWorkBudget};
+  return WildcardRuleMatches(rule, address, budget);
+}
+
+bool RegexRuleMatches(AddressRule& rule, const std::string& address,
+                      regex::RegexRegisters& registers) {
+  WorkBudget budget{ReplyWorkBudget};
+  return RegexRuleMatches(rule, address, registers, budget);
 }
 
 }  // namespace fromsel

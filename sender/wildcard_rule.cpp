@@ -10,6 +10,10 @@ namespace fromsel {
 
 namespace {
 
+// Steps charged per entry an expansion makes, beside its bytes: making a
+// string and storing it costs about what a few dozen instructions do.
+constexpr std::int64_t kStepsPerEntryMade = 32;
+
 // Fills literalForms to go with expandedPatterns; false when they cannot be
 // had (out of memory), and the entries then go to the wildcard matcher.
 bool HaveLiteralForms(MatcherCache& cache) {
@@ -26,20 +30,29 @@ bool HaveLiteralForms(MatcherCache& cache) {
   }
 }
 
+// The steps of expanding a pattern: each entry is a string of its own.
+std::int64_t ExpansionSteps(const std::vector<std::string>& entries) {
+  std::int64_t bytes = 0;
+  for (const std::string& entry : entries) bytes += static_cast<std::int64_t>(entry.size());
+  return kStepsPerEntryMade * static_cast<std::int64_t>(entries.size()) + ScanSteps(bytes);
+}
+
 }  // namespace
 
-bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
+bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudget& budget) {
   // An empty cache means "not expanded yet" or "expansion refused"; the
   // latter costs only a count to refuse again.
   MatcherCache& cache = MatcherCacheOf(rule);
   if (cache.expandedPatterns.empty()) {
     cache.literalForms.clear();
     ExpandBraces(rule.pattern, cache.expandedPatterns);
+    budget.Charge(ExpansionSteps(cache.expandedPatterns));
   }
   const std::vector<std::string>& entries = cache.expandedPatterns;
   if (!HaveLiteralForms(cache)) {
     for (const std::string& entry : entries) {
-      if (WildcardMatches(entry, address)) return true;
+      if (WildcardMatches(entry, address, &budget)) return true;
+      if (budget.spent()) return false;
     }
     return false;
   }
@@ -48,8 +61,12 @@ bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
   const LiteralForm* forms = cache.literalForms.data();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const LiteralForm& form = forms[i];
+    // A literal form compares at most the literal's bytes.
+    budget.Charge(ScanSteps(static_cast<std::int64_t>(form.folded.size())));
+    if (budget.spent()) return false;
     const bool matched = form.shape == LiteralShape::Other
-                             ? EndsInLiteral(form, address) && WildcardMatches(entries[i], address)
+                             ? EndsInLiteral(form, address) &&
+                                   WildcardMatches(entries[i], address, &budget)
                              : LiteralFormMatches(form, address);
     if (matched) return true;
   }

@@ -76,7 +76,7 @@ class Builder {
   bool MarkSkippable();
   void UnrollCompulsoryPasses();
   bool CompulsoryPasses(int repeat, int& count, int& entry) const;
-  void CopyBody(int repeat, int count, int entry);
+  void CopyBody(int repeat, int count, int entry, std::int64_t& scanLeft);
   void FillPredecessors();
   std::int32_t StateAt(int offset) const { return out_.stateOfOffset[offset]; }
   int Width(int at) const { return InstructionLength(code_ + at, code_ + length_); }
@@ -413,6 +413,10 @@ bool Builder::MarkSkippable() {
 // only makes the automaton accept more.
 constexpr int kMaxCompulsoryCopies = 8;
 constexpr std::int32_t kMaxUnrolledStates = 1 << 14;
+// States looked at, over all repeats, to find their bodies: a program of
+// thousands of repeats stops being unrolled after a few, not after a
+// quadratic search.
+constexpr std::int64_t kMaxUnrollScan = std::int64_t{1} << 20;
 
 // The compulsory passes of the repeat at `repeat` and the SetCounter state
 // that enters it; false for a repeat without compulsory passes.
@@ -430,7 +434,7 @@ bool Builder::CompulsoryPasses(int repeat, int& count, int& entry) const {
 // jumps back to the repeat lead into the next copy, the last copy's into
 // the repeat itself. The loop end of a pass that another compulsory pass
 // follows only jumps back: its count of passes left is above 0.
-void Builder::CopyBody(int repeat, int count, int entry) {
+void Builder::CopyBody(int repeat, int count, int entry, std::int64_t& scanLeft) {
   const int passes = count < kMaxCompulsoryCopies ? count : kMaxCompulsoryCopies;
   const int bodyStart = repeat + CountedWidth;
   const int exit = JumpTargetAt(code_, repeat + DisplacementAt);
@@ -442,20 +446,28 @@ void Builder::CopyBody(int repeat, int count, int entry) {
       JumpTargetAt(code_, loopEnd + DisplacementAt) != repeat)
     loopEnd = -1;
   const std::int32_t repeatState = StateAt(repeat);
+  if (scanLeft < out_.stateCount()) return;
+  scanLeft -= out_.stateCount();
   std::vector<std::int32_t> body;
   for (std::int32_t s = 0; s < out_.stateCount(); ++s)
     if (offsetOf_[s] >= bodyStart && offsetOf_[s] < exit) body.push_back(s);
   if (body.empty()) return;
   if (out_.stateCount() + static_cast<std::int64_t>(body.size()) * passes > kMaxUnrolledStates)
     return;
-  std::vector<std::int32_t> copyOf(out_.states.size(), -1);
+  // Copies of the body's states, by their place in `body` (sorted).
+  std::vector<std::int32_t> copyOf(body.size(), -1);
+  auto copyIndex = [&](std::int32_t state) {
+    const auto found = std::lower_bound(body.begin(), body.end(), state);
+    return found != body.end() && *found == state ? found - body.begin() : -1;
+  };
   std::int32_t following = repeatState;  // where the copy made last leads back to
   for (int pass = 0; pass < passes; ++pass) {
     for (std::size_t i = 0; i < body.size(); ++i)
-      copyOf[body[i]] = out_.stateCount() + static_cast<std::int32_t>(i);
+      copyOf[i] = out_.stateCount() + static_cast<std::int32_t>(i);
     auto remap = [&](std::int32_t to) {
       if (to == repeatState) return following;
-      return copyOf[to] >= 0 ? copyOf[to] : to;
+      const auto i = copyIndex(to);
+      return i >= 0 ? copyOf[static_cast<std::size_t>(i)] : to;
     };
     // Copies are made from the last pass back to the first.
     const bool anotherPassFollows = pass > 0 || passes < count;
@@ -476,7 +488,7 @@ void Builder::CopyBody(int repeat, int count, int entry) {
       out_.states.push_back(copy);
       offsetOf_.push_back(offsetOf_[s]);
     }
-    following = copyOf[StateAt(bodyStart)];
+    following = copyOf[static_cast<std::size_t>(copyIndex(StateAt(bodyStart)))];
   }
   // The entry now leads into the last copy made, which is the first pass.
   AutomatonState& setter = out_.states[entry];
@@ -494,10 +506,11 @@ void Builder::UnrollCompulsoryPasses() {
       repeats.emplace_back(JumpTargetAt(code_, at + DisplacementAt) - at, at);
   }
   std::sort(repeats.begin(), repeats.end());
+  std::int64_t scanLeft = kMaxUnrollScan;
   for (const auto& [length, at] : repeats) {
     int count = 0;
     int entry = 0;
-    if (CompulsoryPasses(at, count, entry)) CopyBody(at, count, entry);
+    if (CompulsoryPasses(at, count, entry)) CopyBody(at, count, entry, scanLeft);
   }
 }
 

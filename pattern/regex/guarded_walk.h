@@ -32,9 +32,11 @@ inline std::string DescribeAttempt(int result, const RegexRegisters& registers) 
 // Empty when the two runs agree at every start from `from` on; otherwise
 // what differed first. Programs without an automaton agree trivially.
 // `attemptStart` is passed to the table as a search would (negative: starts
-// anywhere; else only that start is compared).
+// anywhere; else only that start is compared). The plain runs share
+// `plainWork`, and the walk ends where it runs out; each guarded run gets
+// what its plain run used, which must do: skipping states only saves work.
 inline std::string CompareGuardedWalk(RegexProgram& program, const std::string& subject, int from,
-                                      int attemptStart, std::int64_t budgetPerAttempt,
+                                      int attemptStart, std::int64_t plainWork,
                                       GuardedWalkCounts* counts = nullptr) {
   const Automaton* automaton = ProgramAutomaton(program);
   if (!automaton) return "";
@@ -44,12 +46,13 @@ inline std::string CompareGuardedWalk(RegexProgram& program, const std::string& 
   WorkBudget unlimited{INT64_MAX / 2};
   if (!liveness.Compute(*automaton, bytes, size, from, attemptStart, true, unlimited)) return "";
   const int last = attemptStart >= 0 ? attemptStart : size;
+  WorkBudget plainBudget{plainWork};
   for (int at = attemptStart >= 0 ? attemptStart : from; at <= last; ++at) {
     RegexRegistersOwner plainRegisters;
-    WorkBudget plainBudget{budgetPerAttempt};
+    const std::int64_t before = plainBudget.left;
     const int plain = MatchRegex(program, subject.data(), size, at, &plainRegisters.get(),
                                  &plainBudget);
-    if (plain == MatchStopped) continue;
+    if (plain == MatchStopped) break;
     const std::string expected = DescribeAttempt(plain, plainRegisters.get());
     if (counts) ++counts->compared;
     std::string got;
@@ -58,7 +61,7 @@ inline std::string CompareGuardedWalk(RegexProgram& program, const std::string& 
       got = DescribeAttempt(NoMatch, plainRegisters.get());
     } else {
       RegexRegistersOwner guardedRegisters;
-      WorkBudget guardedBudget{budgetPerAttempt};
+      WorkBudget guardedBudget{before - plainBudget.left};
       const int guarded = MatchRegex(program, subject.data(), size, at, &guardedRegisters.get(),
                                      &guardedBudget, &liveness);
       got = DescribeAttempt(guarded, guardedRegisters.get());

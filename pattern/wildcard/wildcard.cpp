@@ -126,7 +126,7 @@ Item MatchItem(const Byte*& p, Byte c, const Options& o) {
 
 // Moves `s` to the first position at which the item at `p` could match, as
 // a star would try them; nullptr when the star cannot reach such a place.
-const Byte* NextCandidate(const Byte* p, const Byte* s, const Options& o) {
+const Byte* FindCandidate(const Byte* p, const Byte* s, const Options& o) {
   if (*p == '?' || *p == '[') return s;
   const Byte literal = TakeLiteral(p, o);
   const Byte wanted = o.fold[literal];
@@ -152,9 +152,15 @@ const Byte* NextCandidate(const Byte* p, const Byte* s, const Options& o) {
 // a subset of the starting places already tried, since runs and items never
 // cross a '/' under WildcardPathName either. Time is therefore at most
 // pattern length times subject length, with no recursion.
-WildcardResult Match(const Byte* pattern, const Byte* subject, int options) {
+WildcardResult Match(const Byte* pattern, const Byte* subject, int options, StepMeter& meter) {
   const Options o{FoldFor(options), (options & WildcardNoEscape) != 0,
                   (options & WildcardPathName) != 0};
+  // FindCandidate, with the bytes it passes over charged as a scan's.
+  auto NextCandidate = [&meter](const Byte* p, const Byte* s, const Options& options) {
+    const Byte* found = FindCandidate(p, s, options);
+    meter.Step(ScanSteps(found ? found - s : 0));
+    return found;
+  };
   bool leadingPeriod = (options & WildcardLeadingPeriod) != 0;
   auto isProtected = [&](const Byte* s) {
     return *s == '.' && (s == subject || (o.pathName && s[-1] == '/'));
@@ -166,6 +172,7 @@ WildcardResult Match(const Byte* pattern, const Byte* subject, int options) {
   const Byte* starSubject = nullptr;  // where that star's current try ends
 
   for (;;) {
+    if (!meter.Step()) return kNoMatch;
     if (*p == '*') {
       while (*p == '*') ++p;
       if (leadingPeriod && isProtected(s)) return kNoMatch;
@@ -217,10 +224,11 @@ enum class Shortcut { NoMatch, Match, General };
 // first rejects most subjects at once; a pattern that is only stars and
 // that literal (or only the literal) is then decided without the general
 // matcher, except under WildcardPathName where a star's run matters.
-Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* subject, int options) {
+Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* patternEnd, const Byte* subject,
+                            const Byte* subjectEnd, int options) {
   const Byte* fold = FoldFor(options);
-  const Byte* p = pattern + std::strlen(reinterpret_cast<const char*>(pattern));
-  const Byte* s = subject + std::strlen(reinterpret_cast<const char*>(subject));
+  const Byte* p = patternEnd;
+  const Byte* s = subjectEnd;
   // Compared from the end while read, so a mismatch costs one byte.
   while (p > pattern && !StopsLiteralRun(static_cast<char>(p[-1]))) {
     if (s == subject || fold[*--p] != fold[*--s]) return Shortcut::NoMatch;
@@ -243,25 +251,33 @@ const unsigned char* RuleFoldTable() {
   return lower.map;
 }
 
-WildcardResult WildcardMatch(const char* pattern, const char* subject, int options) {
+WildcardResult WildcardMatch(const char* pattern, const char* subject, int options,
+                             WorkBudget* budget) {
   const Byte* p = reinterpret_cast<const Byte*>(pattern);
   const Byte* s = reinterpret_cast<const Byte*>(subject);
-  switch (TryTrailingLiteral(p, s, options)) {
+  const std::size_t patternLength = std::strlen(pattern);
+  const std::size_t subjectLength = std::strlen(subject);
+  StepMeter meter(budget);
+  // Both texts are read to their ends; that covers the one scan of the
+  // subject that finds no candidate and ends the match.
+  meter.Step(ScanSteps(static_cast<std::int64_t>(patternLength + subjectLength)));
+  switch (TryTrailingLiteral(p, p + patternLength, s, s + subjectLength, options)) {
     case Shortcut::NoMatch: return kNoMatch;
     case Shortcut::Match: return kMatch;
     case Shortcut::General: break;
   }
-  return Match(p, s, options);
+  return Match(p, s, options, meter);
 }
 
 WildcardResult WildcardMatchGeneral(const char* pattern, const char* subject, int options) {
+  StepMeter meter(nullptr);
   return Match(reinterpret_cast<const Byte*>(pattern), reinterpret_cast<const Byte*>(subject),
-               options);
+               options, meter);
 }
 
-bool WildcardMatches(const std::string& pattern, const std::string& subject) {
-  return WildcardMatch(pattern.c_str(), subject.c_str(), WildcardLeadingPeriod | WildcardCaseFold) ==
-         kMatch;
+bool WildcardMatches(const std::string& pattern, const std::string& subject, WorkBudget* budget) {
+  return WildcardMatch(pattern.c_str(), subject.c_str(), WildcardLeadingPeriod | WildcardCaseFold,
+                       budget) == kMatch;
 }
 
 }  // namespace fromsel

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "pattern/work_budget.h"
+
 namespace fromsel {
 
 enum WildcardOption : int {
@@ -15,8 +17,11 @@ enum WildcardOption : int {
 // WildcardMatch's answer, in the classic fnmatch convention: 0 is a match.
 enum class WildcardResult : int { Match = 0, NoMatch = 1 };
 
-// Match when the whole subject matches the whole pattern.
-WildcardResult WildcardMatch(const char* pattern, const char* subject, int options);
+// Match when the whole subject matches the whole pattern. With a budget,
+// the work is charged to it (a step per item compared, a few bytes read per
+// step), and a match whose budget runs out ends as NoMatch.
+WildcardResult WildcardMatch(const char* pattern, const char* subject, int options,
+                             WorkBudget* budget = nullptr);
 
 // WildcardMatch without the shortcut for patterns ending in a literal;
 // the two always agree (tests compare them).
@@ -24,7 +29,8 @@ WildcardResult WildcardMatchGeneral(const char* pattern, const char* subject, in
 
 // The form rule matching uses: case folding and leading period (12); true
 // for a match.
-bool WildcardMatches(const std::string& pattern, const std::string& subject);
+bool WildcardMatches(const std::string& pattern, const std::string& subject,
+                     WorkBudget* budget = nullptr);
 
 // Bytes that end a pattern's trailing literal run when read backwards.
 // Any other byte after the last of them is a literal item of its own: it

@@ -39,11 +39,11 @@ std::string FindMailbox(const std::string& dataFolder, const std::string& name,
   return found;
 }
 
+// Why the run stopped early, or which test decided; when the work bound
+// ran out, both: the reason, then the test during which it did.
 void PrintExplanation(const RewriteReport& report, std::ostream& out) {
-  if (report.ruleIndex == 0) {
-    out << report.stoppedBecause << '\n';
-    return;
-  }
+  if (!report.stoppedBecause.empty()) out << report.stoppedBecause << '\n';
+  if (report.ruleIndex == 0) return;
   out << "header: " << report.header << '\n'
       << "address: " << report.address << '\n'
       << "rule: " << report.ruleIndex << '\n'

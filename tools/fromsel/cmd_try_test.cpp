@@ -102,6 +102,18 @@ TEST_F(TryFolderTest, NeverWritesToTheDataFolder) {
   EXPECT_EQ(folder_.Snapshot(), before);
 }
 
+// A rule whose test spends the reply's whole work bound (a back-reference
+// keeps it from being decided early): --explain names the test.
+TEST_F(TryFolderTest, ExplainNamesWhereTheWorkBoundWasReached) {
+  folder_.MakeDirectory("Slow.mb");
+  folder_.WriteFile("Slow.mb/fromsel.ini", ">Enable=1\n:R:(x+x+)+\\1y\t\tx@me\n::c@x\t\tany@me\n");
+  folder_.WriteFile("slow.eml", "To: ok@x, " + std::string(30, 'x') + "\r\nCc: c@x\r\n\r\n");
+  const CliRun run = Try({"--mailbox", "Slow.mb", "--explain", Path("slow.eml")});
+  EXPECT_EQ(run.code, ExitNo);
+  EXPECT_EQ(run.out, "work bound reached\nheader: To\naddress: " + std::string(30, 'x') +
+                         "\nrule: 1\npattern: (x+x+)+\\1y\nunchanged\n");
+}
+
 struct ErrorCase {
   const char* name;
   std::vector<std::string> args;  // "@" stands for the temp folder
