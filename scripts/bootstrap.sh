@@ -14,7 +14,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-  googletest libgtest-dev libbenchmark-dev libpcre2-dev
+  googletest libgtest-dev libbenchmark-dev libpcre2-dev libre2-dev
   wine64 wine32:i386 xvfb xauth x11-apps imagemagick fonts-noto-cjk
   zip unzip python3
 )
