@@ -259,7 +259,7 @@ std::string ManyXRecipients() {
   return to + "Cc: news@example.org\r\n\r\n";
 }
 
-// The rule (x+x+)+y backtracks exponentially on every x address;
+// The rule (x+x+)+y backtracks exponentially on every x address, but
 // it is regular, so each test is decided at once and the Cc address decides.
 TEST_F(RewriteTest, ExponentialRegularRuleLeavesTheReplyToLaterAddresses) {
   Source(ManyXRecipients());

@@ -199,6 +199,46 @@ TEST(SearchRegex, RuleShapedProgramIsTriedOnceAtZero) {
   EXPECT_EQ(program.Search("xaab"), NoMatch);
 }
 
+std::string Repeated(const std::string& piece, std::size_t bytes) {
+  std::string text;
+  while (text.size() < bytes) text += piece;
+  return text;
+}
+
+// Rules that made the plain backtracking search give up (-2) on addresses
+// they do not match, or (the last) backtrack quadratically within its
+// budget, each with such an address and one it matches: the search answers
+// both, in rule form, on its own budget.
+TEST(SearchRegex, RegularRulesThatBacktrackFarGetTheirTrueAnswer) {
+  const std::string sales = Repeated("sales", 3500);
+  const struct {
+    const char* pattern;
+    std::string refused;
+    std::string matched;
+    int plainAnswer = MatchStopped;  // the plain search's on `refused`
+  } cases[] = {
+      {"(a+)+b", std::string(30, 'a') + "b!", std::string(30, 'a') + "b"},
+      {"(x+x+)+y", std::string(30, 'x'), std::string(30, 'x') + "y"},
+      {"([a-z]+)*[0-9]", std::string(30, 'a') + "0!", std::string(30, 'a') + "0"},
+      {"(\\w+\\s?)*", Repeated("word ", 10000) + "!", Repeated("word ", 10000)},
+      {"(([a-z])+.)+[A-Z]([a-z])+", std::string(30, 'a') + "!!", std::string(30, 'a') + "!Ab"},
+      {"(?:[a-z0-9]+[._-]?)+@example\\.org", std::string(30, 'a') + "!@example.org",
+       std::string(30, 'a') + "@example.org"},
+      {".*a.*a.*a.*a.*b", std::string(10000, 'a') + "b!", std::string(10000, 'a') + "b"},
+      {".*sales.*@example\\.com", sales + "@example.comX", sales + "@example.com", NoMatch},
+  };
+  for (const auto& c : cases) {
+    Program program(std::string("^(?:") + c.pattern + ")$", IgnoreCase | SingleLine);
+    ASSERT_TRUE(program.ok()) << c.pattern;
+    SetPlainSearchForTesting(true);
+    const int plain = program.Search(c.refused);
+    SetPlainSearchForTesting(false);
+    EXPECT_EQ(plain, c.plainAnswer) << c.pattern;
+    EXPECT_EQ(program.Search(c.refused), NoMatch) << c.pattern;
+    EXPECT_EQ(program.Search(c.matched), 0) << c.pattern;
+  }
+}
+
 
 // Long subjects take the memchr search for the required literal; it must
 // find the leftmost occurrence as the skip table and the scan do. The
