@@ -17,11 +17,6 @@ bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegi
   return WildcardRuleMatches(rule, address, budget);
 }
 
-bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers) {
-  WorkBudget budget{ReplyWorkBudget};
-  return RuleMatches(rule, address, registers, budget);
-}
-
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
   WorkBudget budget{ReplyWorkBudget};
   return WildcardRuleMatches(rule, address, budget);

@@ -24,7 +24,11 @@ inline constexpr std::int64_t ReplyWorkBudget = 10'000'000;
 bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers,
                  WorkBudget& budget);
 // The same with a budget of its own (ReplyWorkBudget).
-bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers);
+inline bool RuleMatches(AddressRule& rule, const std::string& address,
+                        regex::RegexRegisters& registers) {
+  WorkBudget budget{ReplyWorkBudget};
+  return RuleMatches(rule, address, registers, budget);
+}
 
 // The wildcard branch: the cache's expandedPatterns filled once, first
 // matching entry wins.
