@@ -2,16 +2,8 @@
 
 namespace fromsel {
 
-namespace {
-
-// Steps every rule test costs besides its matching: the call, the caches.
-constexpr std::int64_t kRuleTestSteps = 1;
-
-}  // namespace
-
 bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers,
                  WorkBudget& budget) {
-  budget.Charge(kRuleTestSteps);
   if (budget.spent()) return false;
   if (rule.regex) return RegexRuleMatches(rule, address, registers, budget);
   return WildcardRuleMatches(rule, address, budget);

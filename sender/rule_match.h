@@ -18,9 +18,11 @@ namespace fromsel {
 inline constexpr std::int64_t ReplyWorkBudget = 10'000'000;
 
 // Fills the rule's caches on first use, charging the work of the test (the
-// first test's expansion or compilation too) to `budget`. A spent budget
-// makes the answer false, and so does a test during which it runs out. Only
-// regular-expression rules touch the registers (filled on a match).
+// first test's expansion or compilation too) to `budget`, except one read
+// of the address, which the caller charges (ApplyRules does so for all the
+// rules of an address at once). A spent budget makes the answer false, and
+// so does a test during which it runs out. Only regular-expression rules
+// touch the registers (filled on a match).
 bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers,
                  WorkBudget& budget);
 // The same with a budget of its own (ReplyWorkBudget).

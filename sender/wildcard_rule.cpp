@@ -58,10 +58,12 @@ bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudg
   }
   // Addresses are cut from NUL-terminated header text, so they hold no NUL
   // and a literal form decides exactly as the matcher would.
-  // A literal form compares at most the address's bytes: every entry is
-  // charged that before the loop (an expansion has at most 4096 entries).
-  budget.Charge(static_cast<std::int64_t>(entries.size()) *
-                ScanSteps(static_cast<std::int64_t>(address.size())));
+  // A literal form compares at most the address's bytes. The caller charges
+  // one such read per rule test (RuleMatches); the other entries of an
+  // expansion (at most 4096) are charged here, before the loop.
+  if (entries.size() > 1)
+    budget.Charge(static_cast<std::int64_t>(entries.size() - 1) *
+                  ScanSteps(static_cast<std::int64_t>(address.size())));
   const LiteralForm* forms = cache.literalForms.data();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const LiteralForm& form = forms[i];
