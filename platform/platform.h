@@ -26,14 +26,27 @@ struct DirectoryEntry {
 // in the platform's enumeration order; "." and ".." are never listed.
 std::vector<DirectoryEntry> ListMailboxEntries(const std::string& folder);
 
-// Reads a whole existing file with one read. False when it cannot be opened;
-// a failed read yields true with whatever was read (possibly nothing).
+// What reading a whole file found.
+enum class FileRead {
+  Read,        // the file's bytes, all of them
+  Absent,      // no file there
+  Unreadable,  // something there that cannot be read whole: locked, a
+               // folder, a pipe or device (never waited on), a failed read
+};
+
+// Reads a whole file into `text` (empty unless Read).
+FileRead ReadWholeFileStatus(const std::string& path, std::string& text);
+
+// ReadWholeFileStatus(...) == FileRead::Read.
 bool ReadWholeFile(const std::string& path, std::string& text);
 
 // Replaces `path` with `text` without ever leaving a half-written file: the
-// text goes to a temporary file in the same folder, is flushed, and then
-// takes the old file's place in one step. On any failure the temporary file
-// is removed and the old file is left exactly as it was.
+// text goes to a temporary file of a name no one else uses, created anew in
+// the same folder (never through a link), is flushed, and then takes the
+// old file's place in one step. A `path` that is a link is replaced at its
+// target; a read-only file, or something there that is not a file, is left
+// alone (false). On any failure the temporary file is removed and the old
+// file is left exactly as it was.
 bool WriteWholeFileAtomically(const std::string& path, const std::string& text);
 
 // Steps of WriteWholeFileAtomically at which tests can inject a failure.

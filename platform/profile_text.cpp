@@ -74,8 +74,14 @@ std::string ProfileDefault(const std::string& defaultValue) {
 
 std::string FindProfileValue(const std::string& text, const std::string& section,
                              const std::string& key, const std::string& defaultValue) {
+  // One line at a time: a file of millions of short lines is never held
+  // a second time as a list of lines.
   bool inSection = false;
-  for (const std::string& line : Lines(text)) {
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
     std::string name, lineKey, value;
     if (SectionName(line, name)) {
       inSection = SameName(name, section);

@@ -7,8 +7,11 @@
 namespace fromsel {
 namespace {
 
-std::unique_ptr<SettingsTable>& ProcessTable() {
-  static std::unique_ptr<SettingsTable> table;
+// Shared: a reply holds the table it started with to its end, so a host that
+// re-enters the plug-in (exit, start, the settings dialog's OK) only drops
+// the process-wide reference and frees nothing under the running reply.
+std::shared_ptr<SettingsTable>& ProcessTable() {
+  static std::shared_ptr<SettingsTable> table;
   return table;
 }
 
@@ -33,6 +36,8 @@ MailboxSettings& SettingsFor(SettingsTable& table, const std::string& key) { ret
 
 SettingsTable* CurrentSettingsTable() { return ProcessTable().get(); }
 
+std::shared_ptr<SettingsTable> HoldSettingsTable() { return ProcessTable(); }
+
 // The directory is reached by its name as listed; the key is lower-cased.
 // On Windows both name the same file; on a case-sensitive file system only
 // the listed name does.
@@ -40,39 +45,89 @@ std::string SettingsFilePath(const std::string& dataFolder, const std::string& d
   return dataFolder + directoryName + "\\" + SettingsFileName;
 }
 
+namespace {
+
+using FileState = SettingsFileRecord::State;
+
+// The record of what reading a settings file found.
+SettingsFileRecord RecordOf(platform::FileRead read, std::string text) {
+  switch (read) {
+    case platform::FileRead::Read: return {FileState::Held, std::move(text)};
+    case platform::FileRead::Absent: return {FileState::Absent, std::string()};
+    case platform::FileRead::Unreadable: break;
+  }
+  return {FileState::Unreadable, std::string()};
+}
+
+// The file holds what the record says: still no file, or the same bytes.
+// What could not be read at first is never known to be unchanged.
+bool StillAsRecorded(const std::string& path, const SettingsFileRecord& record) {
+  std::string text;
+  const platform::FileRead now = platform::ReadWholeFileStatus(path, text);
+  switch (record.state) {
+    case FileState::Absent: return now == platform::FileRead::Absent;
+    case FileState::Held: return now == platform::FileRead::Read && text == record.text;
+    case FileState::Unreadable: break;
+  }
+  return false;
+}
+
+}  // namespace
+
 void LoadSettingsTableFrom(const std::string& dataFolder, SettingsTable& table) {
   for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {
     if (!entry.isDirectory) continue;
     std::string text;
-    if (!platform::ReadWholeFile(SettingsFilePath(dataFolder, entry.name), text)) continue;
-    ParseSettingsText(text, SettingsFor(table, MailboxKey(entry.name)));
+    const platform::FileRead read =
+        platform::ReadWholeFileStatus(SettingsFilePath(dataFolder, entry.name), text);
+    // No file: no entry, whose default record says just that.
+    if (read == platform::FileRead::Absent) continue;
+    MailboxSettings& settings = SettingsFor(table, MailboxKey(entry.name));
+    if (read == platform::FileRead::Read) ParseSettingsText(text, settings);
+    settings.file = RecordOf(read, std::move(text));
   }
 }
 
 void LoadSettingsTable(const std::string& dataFolder) {
-  ProcessTable() = std::make_unique<SettingsTable>();
-  LoadSettingsTableFrom(dataFolder, *ProcessTable());
+  // Filled before it replaces the old table: a reply holding that one
+  // keeps it, and a reader re-entered meanwhile still finds a table.
+  auto table = std::make_shared<SettingsTable>();
+  LoadSettingsTableFrom(dataFolder, *table);
+  ProcessTable() = std::move(table);
 }
 
-void SaveSettingsTableTo(const std::string& dataFolder, SettingsTable& table) {
+std::vector<std::string> SaveSettingsTableTo(const std::string& dataFolder, SettingsTable& table,
+                                             const ChangedMailboxes& changed) {
+  std::vector<std::string> notSaved;
   for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {
     if (!entry.isDirectory) continue;
-    const MailboxSettings& settings = SettingsFor(table, MailboxKey(entry.name));
+    const std::string key = MailboxKey(entry.name);
+    MailboxSettings& settings = SettingsFor(table, key);
+    const std::string path = SettingsFilePath(dataFolder, entry.name);
+    const bool userChanged = changed.count(key) != 0;
+    if (!userChanged && !StillAsRecorded(path, settings.file)) continue;
     // A failed write leaves the old file intact; the next mailbox is still saved.
-    platform::WriteWholeFileAtomically(SettingsFilePath(dataFolder, entry.name),
-                                       FormatSettingsText(settings));
+    std::string text = FormatSettingsText(settings);
+    if (platform::WriteWholeFileAtomically(path, text))
+      settings.file = {FileState::Held, std::move(text)};
+    else if (userChanged)
+      notSaved.push_back(path);
   }
+  return notSaved;
 }
 
-void SaveSettingsTable(const std::string& dataFolder) {
-  if (!ProcessTable()) ProcessTable() = std::make_unique<SettingsTable>();
-  SaveSettingsTableTo(dataFolder, *ProcessTable());
+std::vector<std::string> SaveSettingsTable(const std::string& dataFolder,
+                                           const ChangedMailboxes& changed) {
+  if (!ProcessTable()) ProcessTable() = std::make_shared<SettingsTable>();
+  // Held for the whole save, whatever replaces the process-wide table.
+  const std::shared_ptr<SettingsTable> table = ProcessTable();
+  return SaveSettingsTableTo(dataFolder, *table, changed);
 }
 
 void AssignSettingsTable(const SettingsTable& table) {
   if (ProcessTable().get() == &table) return;
   // Built whole before the old table goes, so its rules start without caches.
-  ProcessTable() = std::make_unique<SettingsTable>(table);
+  ProcessTable() = std::make_shared<SettingsTable>(table);
 }
 
 void ReleaseSettingsTable() { ProcessTable().reset(); }

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,21 @@
 
 namespace fromsel {
 
+// What a mailbox's settings file held when it was last read or written.
+// Saving rewrites a mailbox the user did not change only while its file
+// still holds exactly that: a file that was locked, or that someone wrote
+// after it was read, keeps its rules.
+struct SettingsFileRecord {
+  enum class State { Absent, Held, Unreadable };
+  State state = State::Absent;
+  std::string text;  // the bytes, when Held
+};
+
 struct MailboxSettings {
   bool enabled = false;
   bool lookAtDeliveredTo = false;
   std::vector<AddressRule> rules;
+  SettingsFileRecord file;  // not a setting: SameSettings ignores it
 };
 
 bool SameSettings(const MailboxSettings& a, const MailboxSettings& b);
@@ -35,6 +47,11 @@ inline constexpr const char* SettingsFileName = "fromsel.ini";
 // ReleaseSettingsTable.
 SettingsTable* CurrentSettingsTable();
 
+// The process-wide table with a share in its ownership, or null. Whoever
+// holds it may use the table while the process-wide one is replaced or
+// released meanwhile.
+std::shared_ptr<SettingsTable> HoldSettingsTable();
+
 // Creates the process-wide table and fills it from every mailbox directory's
 // settings file under `dataFolder` (which ends in a separator).
 void LoadSettingsTable(const std::string& dataFolder);
@@ -42,12 +59,20 @@ void LoadSettingsTable(const std::string& dataFolder);
 // Fills `table` from the settings files under `dataFolder`.
 void LoadSettingsTableFrom(const std::string& dataFolder, SettingsTable& table);
 
-// Writes the settings file of every mailbox directory under `dataFolder`
-// from `table`, adding default entries for directories that have none.
-void SaveSettingsTableTo(const std::string& dataFolder, SettingsTable& table);
+// MailboxKeys of the mailboxes the user changed.
+using ChangedMailboxes = std::set<std::string>;
+
+// Writes the settings file of each mailbox directory under `dataFolder` from
+// `table` (adding default entries for directories that have none): always
+// for a changed mailbox, else only while the file still holds what its
+// record says. Returns the paths of changed mailboxes' files that could
+// not be written; the others keep their old file, which holds their rules.
+std::vector<std::string> SaveSettingsTableTo(const std::string& dataFolder, SettingsTable& table,
+                                             const ChangedMailboxes& changed);
 
 // SaveSettingsTableTo for the process-wide table (creating it when absent).
-void SaveSettingsTable(const std::string& dataFolder);
+std::vector<std::string> SaveSettingsTable(const std::string& dataFolder,
+                                           const ChangedMailboxes& changed);
 
 // Replaces the process-wide table by a copy of `table` (rules without caches).
 void AssignSettingsTable(const SettingsTable& table);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "rules/settings_text.h"
@@ -33,6 +36,13 @@ class SettingsFiles : public ::testing::Test {
     ReleaseSettingsTable();
   }
   std::string data() const { return folder.withSeparator(); }
+  int FilesIn(const std::string& directory) const {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(folder.path() / directory))
+      ++count;
+    return count;
+  }
   TestFolder folder;
 };
 
@@ -83,7 +93,7 @@ TEST_F(SettingsFiles, SaveWritesEveryDirectoryAndNothingElse) {
   work.rules.push_back(rule);
   SettingsFor(table, "gone.mb").enabled = true;  // no directory: stays in memory only
 
-  SaveSettingsTableTo(data(), table);
+  EXPECT_TRUE(SaveSettingsTableTo(data(), table, {}).empty());
   EXPECT_EQ(folder.ReadFile("Work.mb/fromsel.ini"),
             ">Enable=1\n>Delivered-To=0\n::*@{a,b}.example\tMe\tme@a.example\n");
   EXPECT_EQ(folder.ReadFile("Other.mb/fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
@@ -94,7 +104,7 @@ TEST_F(SettingsFiles, SaveWritesEveryDirectoryAndNothingElse) {
   SettingsTable back;
   LoadSettingsTableFrom(data(), back);
   EXPECT_TRUE(SameSettings(back.at("work.mb"), table.at("work.mb")));
-  EXPECT_FALSE(folder.Exists("Work.mb/fromsel.ini.new"));
+  EXPECT_EQ(FilesIn("Work.mb"), 1);  // no temporary file left behind
 }
 
 class FailedSave : public SettingsFiles,
@@ -108,9 +118,11 @@ TEST_P(FailedSave, KeepsTheOldFileByteForByte) {
   SettingsFor(table, "work.mb").rules.resize(3);
 
   platform::InjectWriteFailureForTesting(GetParam());
-  SaveSettingsTableTo(data(), table);
+  // A changed mailbox whose file could not be written is named.
+  EXPECT_EQ(SaveSettingsTableTo(data(), table, {"work.mb"}),
+            std::vector<std::string>{data() + "Work.mb\\fromsel.ini"});
   EXPECT_EQ(folder.ReadFile("Work.mb/fromsel.ini"), old);
-  EXPECT_FALSE(folder.Exists("Work.mb/fromsel.ini.new"));
+  EXPECT_EQ(FilesIn("Work.mb"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, FailedSave,
@@ -131,6 +143,95 @@ TEST_F(SettingsFiles, AssignmentDropsOldEntriesAndCaches) {
   EXPECT_TRUE(CurrentSettingsTable()->at("b.mb").enabled);
   ReleaseSettingsTable();
   EXPECT_EQ(CurrentSettingsTable(), nullptr);
+}
+
+
+// What a save does with a mailbox's file, by what the file held when it was
+// read, what it holds now and whether the user changed the mailbox.
+struct SaveCase {
+  const char* name;
+  const char* atLoad;    // the file when the table is loaded; null: none
+  bool unreadableAtLoad; // a folder where the file should be: cannot be read
+  const char* atSave;    // the file just before the save; null: none
+  bool changed;          // the user enabled the mailbox in the dialog
+  const char* expected;  // the file after the save; null: none
+};
+
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+
+class SaveCases : public SettingsFiles, public ::testing::WithParamInterface<SaveCase> {};
+
+constexpr const char* kHandWritten = ">Enable=1\r\n::*@hand.example\tHand\th@x\r\n";
+constexpr const char* kRestored = ">Enable=1\n::*@backup.example\tB\tb@x\n";
+constexpr const char* kDefaults = ">Enable=0\n>Delivered-To=0\n";
+constexpr const char* kHandWrittenSaved = ">Enable=1\n>Delivered-To=0\n::*@hand.example\tHand\th@x\n";
+constexpr const char* kEnabledSaved = ">Enable=1\n>Delivered-To=0\n";
+
+TEST_P(SaveCases, WritesOnlyWhatItReadOrTheUserChanged) {
+  const SaveCase& c = GetParam();
+  folder.MakeDirectory("Work.mb");
+  const std::string file = "Work.mb/fromsel.ini";
+  if (c.unreadableAtLoad) folder.MakeDirectory(file);
+  if (c.atLoad) folder.WriteFile(file, c.atLoad);
+  LoadSettingsTable(data());
+  std::filesystem::remove_all(folder.path() / "Work.mb" / "fromsel.ini");
+  if (c.atSave) folder.WriteFile(file, c.atSave);
+  SettingsTable& table = *CurrentSettingsTable();
+  ChangedMailboxes changed;
+  if (c.changed) {
+    SettingsFor(table, "work.mb").enabled = true;
+    changed.insert("work.mb");
+  }
+
+  EXPECT_TRUE(SaveSettingsTable(data(), changed).empty());
+  if (c.expected)
+    EXPECT_EQ(folder.ReadFile(file), c.expected);
+  else
+    EXPECT_FALSE(folder.Exists(file));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Saves, SaveCases,
+    ::testing::Values(
+        SaveCase{"StillAsReadIsRewritten", kHandWritten, false, kHandWritten, false,
+                 kHandWrittenSaved},
+        SaveCase{"StillAbsentGetsTheDefaults", nullptr, false, nullptr, false, kDefaults},
+        SaveCase{"LockedAtLoadIsKept", nullptr, true, kHandWritten, false, kHandWritten},
+        SaveCase{"RestoredAfterLoadIsKept", nullptr, false, kRestored, false, kRestored},
+        SaveCase{"EditedAfterLoadIsKept", kHandWritten, false, kRestored, false, kRestored},
+        SaveCase{"RemovedAfterLoadStaysRemoved", kHandWritten, false, nullptr, false, nullptr},
+        SaveCase{"ChangedIsWrittenOverTheEdit", kHandWritten, false, kRestored, true,
+                 ">Enable=1\n>Delivered-To=0\n::*@hand.example\tHand\th@x\n"},
+        SaveCase{"ChangedIsWrittenOverALockedOne", nullptr, true, kRestored, true,
+                 kEnabledSaved}),
+    [](const ::testing::TestParamInfo<SaveCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFiles, ASavedFileIsTheNewRecord) {
+  folder.MakeDirectory("Work.mb");
+  LoadSettingsTable(data());
+  EXPECT_TRUE(SaveSettingsTable(data(), {"work.mb"}).empty());
+  // Written by the save, so still as recorded: the next save rewrites it.
+  SettingsFor(*CurrentSettingsTable(), "work.mb").enabled = true;
+  EXPECT_TRUE(SaveSettingsTable(data(), {}).empty());
+  EXPECT_EQ(folder.ReadFile("Work.mb/fromsel.ini"), kEnabledSaved);
+}
+
+TEST_F(SettingsFiles, AReadOnlyFileIsLeftAloneAndNamed) {
+  folder.MakeDirectory("Work.mb");
+  folder.WriteFile("Work.mb/fromsel.ini", kHandWritten);
+  const std::filesystem::path file = folder.path() / "Work.mb" / "fromsel.ini";
+  LoadSettingsTable(data());
+  std::filesystem::permissions(file, std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  SettingsFor(*CurrentSettingsTable(), "work.mb").rules.clear();
+  EXPECT_TRUE(SaveSettingsTable(data(), {}).empty());  // unchanged: silently kept
+  EXPECT_EQ(SaveSettingsTable(data(), {"work.mb"}),
+            std::vector<std::string>{data() + "Work.mb\\fromsel.ini"});
+  EXPECT_EQ(folder.ReadFile("Work.mb/fromsel.ini"), kHandWritten);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
 }
 
 }  // namespace

@@ -44,9 +44,14 @@ std::string StorableField(std::string field) {
 }  // namespace
 
 void ParseSettingsText(const std::string& text, MailboxSettings& settings) {
-  std::string rest = text;
-  while (!rest.empty()) {
-    std::string line = SplitAtFirst(rest, '\n');
+  // Lines are cut by position: erasing each from the front of the rest
+  // would make a long file cost the square of its length.
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
     // A blank line in a hand-edited file separates nothing; the rules after it still count.
     if (line.empty()) continue;
     if (line.back() == '\r') line.pop_back();

@@ -78,6 +78,23 @@ TEST(SettingsText, EmptyLinesAreSkipped) {
   EXPECT_EQ(s.rules[1].pattern, "b");
 }
 
+// Files far beyond any hand-made one: each line is read once, so these take
+// a moment and not minutes (the test would time out on a quadratic reader).
+TEST(SettingsText, LargeFilesReadEveryLine) {
+  constexpr std::size_t kRules = 200000;
+  std::string text = ">Enable=1\n";
+  for (std::size_t i = 0; i < kRules; ++i) text += ":S:*@d" + std::to_string(i) + ".example\tN\ta@b\n";
+  const MailboxSettings many = Parse(text);
+  ASSERT_EQ(many.rules.size(), kRules);
+  EXPECT_TRUE(many.enabled);
+  EXPECT_EQ(many.rules.back().pattern, "*@d" + std::to_string(kRules - 1) + ".example");
+
+  constexpr std::size_t kEmptyLines = std::size_t{4} << 20;
+  const MailboxSettings empty = Parse(std::string(kEmptyLines, '\n') + "::last\t\t\n");
+  ASSERT_EQ(empty.rules.size(), 1u);
+  EXPECT_EQ(empty.rules[0].pattern, "last");
+}
+
 TEST(SettingsText, FormatExactly) {
   MailboxSettings s;
   s.enabled = true;

@@ -1,6 +1,5 @@
 #include "sender/recipients.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -61,28 +60,40 @@ const char* SkipComment(const char* p, const char* end) {
   return end;
 }
 
-// Reads a quoted string opened at `p` ('"') into `token`; returns the
-// position after the closing quote, or `end` when it is unterminated.
-const char* ReadQuotedString(const char* p, const char* end, std::string& token) {
+// One token of a header value, as positions in the text: the walk reads a
+// token again rather than keep a copy of it.
+struct Token {
+  const char* begin = nullptr;  // the token's first byte; null: no token
+  const char* valueBegin = nullptr;
+  const char* valueEnd = nullptr;
+  bool quoted = false;  // the value still holds the string's backslash escapes
+};
+
+// The end of a quoted string opened at `p` ('"'): after its closing quote,
+// or `end` when it is unterminated. `closed` tells which.
+const char* QuotedStringEnd(const char* p, const char* end, bool& closed) {
   for (++p; p < end; ++p) {
     if (*p == '\\') {
-      if (p + 1 < end) ++p;  // the escaped byte alone
-      token.push_back(*p);   // before the end: the backslash itself
+      if (p + 1 < end) ++p;
     } else if (*p == '"') {
+      closed = true;
       return p + 1;
-    } else {
-      token.push_back(*p);
     }
   }
+  closed = false;
   return end;
 }
 
-using TokenIterator = std::vector<std::string>::const_iterator;
-
-// The token is the one byte `c` (cheaper than comparing with a C string).
-bool IsToken(const std::string& token, char c) { return token.size() == 1 && token[0] == c; }
-
-bool IsSeparator(const std::string& token) { return IsToken(token, ',') || IsToken(token, ';'); }
+// Calls `emit` with each byte of a quoted string's value: the escaped byte
+// alone, or at the very end an unescaped backslash itself. Stops early
+// when `emit` returns false.
+template <typename Emit>
+void UnescapeQuoted(const char* p, const char* end, Emit emit) {
+  for (; p < end; ++p) {
+    if (*p == '\\' && p + 1 < end) ++p;
+    if (!emit(*p)) return;
+  }
+}
 
 struct AtomTable {
   bool atom[256];
@@ -102,82 +113,127 @@ constexpr AtomTable MakeAtomTable() {
 // Looked up once per header byte, so a table rather than a search.
 constexpr AtomTable kAtomTable = MakeAtomTable();
 
-// Reads one token from `p` onto `tokens`; false when the text ends first.
-bool ReadToken(const char*& p, const char* const end, std::vector<std::string>& tokens) {
+// Reads the token at or after `p` into `token` and returns the position
+// after it; `token.begin` stays null when the text ends first.
+const char* NextToken(const char* p, const char* const end, Token& token) {
+  token = Token{};
   while (p < end) {
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c == '(') {
       p = SkipComment(p, end);
-    } else if (c == '"') {
-      tokens.emplace_back();
-      p = ReadQuotedString(p, end, tokens.back());
-      return true;
     } else if (IsSkippedByte(c)) {
       while (p < end && IsSkippedByte(static_cast<unsigned char>(*p))) ++p;
-    } else if (IsAtomCharacter(c)) {
-      const char* const atomBegin = p;
-      while (p < end && IsAtomCharacter(static_cast<unsigned char>(*p))) ++p;
-      tokens.emplace_back(atomBegin, p);
-      return true;
+    } else if (c == '"') {
+      bool closed = false;
+      const char* const after = QuotedStringEnd(p, end, closed);
+      token = Token{p, p + 1, closed ? after - 1 : after, true};
+      return after;
+    } else if (kAtomTable.atom[c]) {
+      const char* after = p;
+      while (after < end && kAtomTable.atom[static_cast<unsigned char>(*after)]) ++after;
+      token = Token{p, p, after, false};
+      return after;
     } else if (c == '\\') {
-      // A backslash at the very end ends the text.
+      // A backslash at the very end ends the text; before CR LF it
+      // escapes the pair, else the one byte after it.
       if (p + 1 >= end) break;
-      if (p + 2 < end && p[1] == '\r' && p[2] == '\n') {
-        tokens.emplace_back("\r\n");
-        p += 3;
-      } else {
-        tokens.emplace_back(1, p[1]);
-        p += 2;
-      }
-      return true;
+      const bool lineBreak = p + 2 < end && p[1] == '\r' && p[2] == '\n';
+      const char* const after = p + (lineBreak ? 3 : 2);
+      token = Token{p, p + 1, after, false};
+      return after;
     } else {
-      tokens.emplace_back(1, *p);
-      ++p;
-      return true;
+      token = Token{p, p, p + 1, false};
+      return p + 1;
     }
   }
-  p = end;
-  return false;
+  return end;
 }
 
-// A header's tokens, read as the address walk asks for them. The walk only
-// moves forward, so the tokens behind it are dropped: a long header never
-// sits in memory as one list of tokens. Indexes count from the first token.
-class TokenStream {
- public:
-  TokenStream(const char* begin, const char* end) : p_(begin), end_(end) {}
+void AppendTokenValue(const Token& token, std::string& out) {
+  if (!token.quoted) {
+    out.append(token.valueBegin, token.valueEnd);
+    return;
+  }
+  UnescapeQuoted(token.valueBegin, token.valueEnd, [&](char c) {
+    out.push_back(c);
+    return true;
+  });
+}
 
-  bool Has(std::size_t i) {
-    while (i >= base_ + buffer_.size() && ReadToken(p_, end_, buffer_)) {
-    }
-    return i < base_ + buffer_.size();
-  }
-  const std::string& operator[](std::size_t i) const { return buffer_[i - base_]; }
-  TokenIterator Iterator(std::size_t i) const {
-    return buffer_.begin() + static_cast<std::ptrdiff_t>(i - base_);
-  }
-  // The first separator at or after `i`, or the token count when none.
-  std::size_t SeparatorFrom(std::size_t i) {
-    while (Has(i) && !IsSeparator((*this)[i])) ++i;
-    return i;
-  }
-  // Tokens before `i` are no longer needed.
-  void Forget(std::size_t i) {
-    const std::size_t dropped = std::min(i - base_, buffer_.size());
-    if (dropped < kForgetBatch) return;
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(dropped));
-    base_ += dropped;
-  }
+// The token's value when it is the one byte `c` (so a quoted "," is a
+// separator too). Looks at no more than the value's first two bytes.
+bool IsToken(const Token& token, char c) {
+  if (!token.quoted) return token.valueEnd - token.valueBegin == 1 && *token.valueBegin == c;
+  int length = 0;
+  char first = 0;
+  UnescapeQuoted(token.valueBegin, token.valueEnd, [&](char byte) {
+    if (length++ == 0) first = byte;
+    return length < 2;
+  });
+  return length == 1 && first == c;
+}
 
- private:
-  // Tokens are dropped in batches, so the few left behind move rarely.
-  static constexpr std::size_t kForgetBatch = 64;
+bool IsSeparator(const Token& token) { return IsToken(token, ',') || IsToken(token, ';'); }
 
-  const char* p_;
-  const char* const end_;
-  std::size_t base_ = 0;  // index of buffer_[0]
-  std::vector<std::string> buffer_;
+// One list entry: its tokens up to the next separator.
+struct Entry {
+  const char* begin = nullptr;
+  const char* stop = nullptr;        // where its separator starts, or the end
+  const char* next = nullptr;        // after the separator
+  const char* afterAngle = nullptr;  // after its first '<', null without one
+  char separator = 0;                // ',' or ';', 0 when the text ended
 };
+
+Entry ScanEntry(const char* p, const char* end) {
+  Entry entry;
+  entry.begin = p;
+  for (;;) {
+    Token token;
+    const char* const after = NextToken(p, end, token);
+    if (!token.begin) {
+      entry.stop = entry.next = end;
+      return entry;
+    }
+    if (IsSeparator(token)) {
+      entry.stop = token.begin;
+      entry.next = after;
+      entry.separator = IsToken(token, ',') ? ',' : ';';
+      return entry;
+    }
+    if (!entry.afterAngle && IsToken(token, '<')) entry.afterAngle = after;
+    p = after;
+  }
+}
+
+// The entry's address, as MatchAddressTokens joins it: the tokens inside
+// <...> when there is a '<', else all of them. Built from the text, so the
+// walk holds one address at a time and never a list of tokens.
+std::string EntryAddress(const Entry& entry, const char* end) {
+  std::string address;
+  const bool angle = entry.afterAngle != nullptr;
+  const char* p = angle ? entry.afterAngle : entry.begin;
+  for (;;) {
+    Token token;
+    const char* const after = NextToken(p, end, token);
+    if (!token.begin || token.begin >= entry.stop) break;
+    if (angle && IsToken(token, '>')) break;
+    AppendTokenValue(token, address);
+    p = after;
+  }
+  return address;
+}
+
+// Offers the entry's address; true when the consumer took it. Empty
+// quoted strings join to nothing: that is no address either.
+bool OfferEntry(const Entry& entry, const char* end, const AddressConsumer& consumer) {
+  const std::string address = EntryAddress(entry, end);
+  return !address.empty() && consumer(address);
+}
+
+using TokenIterator = std::vector<std::string>::const_iterator;
+
+// A listed token is the one byte `c` (cheaper than comparing with a C string).
+bool IsTokenText(const std::string& token, char c) { return token.size() == 1 && token[0] == c; }
 
 }  // namespace
 
@@ -213,19 +269,23 @@ std::vector<std::string> TokenizeAddressList(const std::string& value) {
   std::vector<std::string> tokens;
   const char* p = value.data();
   const char* const end = p + TextLength(value);
-  while (ReadToken(p, end, tokens)) {
+  for (;;) {
+    Token token;
+    p = NextToken(p, end, token);
+    if (!token.begin) return tokens;
+    tokens.emplace_back();
+    AppendTokenValue(token, tokens.back());
   }
-  return tokens;
 }
 
 bool MatchAddressTokens(TokenIterator begin, TokenIterator end, const AddressConsumer& consumer) {
   if (begin == end) return false;
   TokenIterator first = begin, last = end;
   for (TokenIterator it = begin; it != end; ++it) {
-    if (IsToken(*it, '<')) {
+    if (IsTokenText(*it, '<')) {
       first = it + 1;
       last = first;
-      while (last != end && !IsToken(*last, '>')) ++last;
+      while (last != end && !IsTokenText(*last, '>')) ++last;
       break;
     }
   }
@@ -236,35 +296,37 @@ bool MatchAddressTokens(TokenIterator begin, TokenIterator end, const AddressCon
   return consumer(address);
 }
 
+// The walk reads each entry twice from the text, once to find its bounds and
+// once to join its address, so its memory is the one address it offers,
+// whatever the header holds.
 bool MatchHeaderAddresses(const std::string& headerLine, const AddressConsumer& consumer) {
-  const char* const lineEnd = headerLine.data() + TextLength(headerLine);
+  const char* const end = headerLine.data() + TextLength(headerLine);
   const void* colon =
-      std::memchr(headerLine.data(), ':', static_cast<std::size_t>(lineEnd - headerLine.data()));
+      std::memchr(headerLine.data(), ':', static_cast<std::size_t>(end - headerLine.data()));
   if (!colon) return false;
-  TokenStream tokens(static_cast<const char*>(colon) + 1, lineEnd);
-  std::size_t i = 0;
-  while (tokens.Has(i)) {
-    tokens.Forget(i);
-    if (tokens.Has(i + 1) && IsToken(tokens[i + 1], ':')) {
+  const char* p = static_cast<const char*>(colon) + 1;
+  for (;;) {
+    Token first, second;
+    const char* const afterFirst = NextToken(p, end, first);
+    if (!first.begin) return false;
+    const char* const afterSecond = NextToken(afterFirst, end, second);
+    if (second.begin && IsToken(second, ':')) {
       // A one-word group name: walk its members up to ';' or the end.
-      i += 2;
+      p = afterSecond;
       for (;;) {
-        const std::size_t stop = tokens.SeparatorFrom(i);
-        if (MatchAddressTokens(tokens.Iterator(i), tokens.Iterator(stop), consumer)) return true;
-        if (!tokens.Has(stop)) return false;
-        i = stop + 1;
-        if (IsToken(tokens[stop], ';')) break;
-        if (!tokens.Has(i)) return false;
-        tokens.Forget(i);
+        const Entry member = ScanEntry(p, end);
+        if (OfferEntry(member, end, consumer)) return true;
+        if (!member.separator) return false;
+        p = member.next;
+        if (member.separator == ';') break;
       }
       continue;
     }
-    const std::size_t stop = tokens.SeparatorFrom(i);
-    if (MatchAddressTokens(tokens.Iterator(i), tokens.Iterator(stop), consumer)) return true;
-    if (!tokens.Has(stop)) break;
-    i = stop + 1;
+    const Entry entry = ScanEntry(p, end);
+    if (OfferEntry(entry, end, consumer)) return true;
+    if (!entry.separator) return false;
+    p = entry.next;
   }
-  return false;
 }
 
 std::string DeliveredToAddress(const std::string& deliveredToLine) {

@@ -249,7 +249,9 @@ void SetReplyWorkBudgetForTesting(std::int64_t steps) { replyWorkBudgetForTestin
 
 void RewriteSender(HostApi& host, ComposeWindow window, RewriteReport* report) {
   // A callback before start or after exit finds no table: change nothing.
-  SettingsTable* table = CurrentSettingsTable();
+  // The reply holds its table to the end: the host may run exit, start or
+  // the settings dialog's OK from inside its own functions.
+  const std::shared_ptr<SettingsTable> table = HoldSettingsTable();
   if (!table) return Stop(report, "not started");
   RewriteSenderWith(host, window, *table, report);
 }

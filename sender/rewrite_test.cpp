@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -331,6 +333,79 @@ TEST(ReplyWorkBound, OrdinaryRepliesStayFarBelowIt) {
   std::printf("most rule work of an ordinary reply: %lld steps, %.4f%% of the bound\n",
               static_cast<long long>(most), 100.0 * static_cast<double>(most) / ReplyWorkBudget);
   EXPECT_LT(most, ReplyWorkBudget / 1000);
+}
+
+// A host that runs the plug-in's own start, exit or settings OK from inside
+// one of its functions, as a host pumping messages there may do.
+enum class HostCall { GetCurrentFolder, CompGetSpecifiedHeader, GetSource, CompSetSpecifiedHeader };
+
+class ReenteringHost : public MemoryHost {
+ public:
+  HostCall when = HostCall::GetSource;
+  std::function<void()> reenter;
+
+  std::string GetCurrentFolder() override {
+    Reenter(HostCall::GetCurrentFolder);
+    return MemoryHost::GetCurrentFolder();
+  }
+  void CompGetSpecifiedHeader(ComposeWindow window, const std::string& header, char* buffer,
+                              int size) override {
+    Reenter(HostCall::CompGetSpecifiedHeader);
+    MemoryHost::CompGetSpecifiedHeader(window, header, buffer, size);
+  }
+  std::optional<std::string> GetSource(const std::string& messageRef) override {
+    Reenter(HostCall::GetSource);
+    return MemoryHost::GetSource(messageRef);
+  }
+  void CompSetSpecifiedHeader(ComposeWindow window, const std::string& header,
+                              const std::string& value) override {
+    Reenter(HostCall::CompSetSpecifiedHeader);
+    MemoryHost::CompSetSpecifiedHeader(window, header, value);
+  }
+
+ private:
+  void Reenter(HostCall call) {
+    if (call != when || !reenter) return;
+    const std::function<void()> once = std::move(reenter);
+    reenter = nullptr;
+    once();
+  }
+};
+
+TEST(Reentrancy, TheRunningReplyKeepsItsTable) {
+  regex::InstallCaseTable();
+  testing::TestFolder folder;
+  folder.WriteFile("Work.mb/fromsel.ini",
+                   ">Enable=1\n>Delivered-To=0\n:S:*@example.org\tMe\tme@example.net\n");
+  const std::string dataFolder = folder.withSeparator();
+  // What the host may run from inside its function: exit, start, and the
+  // settings dialog's OK (a new table replaces the old one).
+  const std::vector<std::pair<const char*, std::function<void()>>> actions = {
+      {"exit", [] { ReleaseSettingsTable(); }},
+      {"start", [&] { LoadSettingsTable(dataFolder); }},
+      {"ok", [] { AssignSettingsTable(SettingsTable{}); }},
+  };
+  for (HostCall call : {HostCall::GetCurrentFolder, HostCall::CompGetSpecifiedHeader,
+                        HostCall::GetSource, HostCall::CompSetSpecifiedHeader}) {
+    for (const auto& [name, action] : actions) {
+      SCOPED_TRACE(std::string(name) + " from host call " + std::to_string(static_cast<int>(call)));
+      ReenteringHost host;
+      host.dataFolder = dataFolder;
+      host.mailbox = "Work.mb\\";
+      host.folder = "Work.mb\\";
+      host.composeHeaders["X-Becky-Ref"] = "Work.mb\\>1";
+      host.anySource = "To: news@example.org\r\n\r\n";
+      host.when = call;
+      host.reenter = action;
+      int window = 0;
+      LoadSettingsTable(dataFolder);
+      RewriteSender(host, &window);
+      // The reply ends with the rules it started with, whatever replaced them.
+      EXPECT_EQ(host.headersSet, (Headers{{"Sender", "<me@example.net>"},
+                                          {"From", "Me <me@example.net>"}}));
+    }
+  }
+  ReleaseSettingsTable();
 }
 
 struct SenderCase {

@@ -6,6 +6,7 @@ std::unique_ptr<RuleCache> MatcherCache::CopyForAssignment() const {
   auto copy = std::make_unique<MatcherCache>();
   copy->expandedPatterns = expandedPatterns;
   copy->literalForms = literalForms;
+  copy->expansionRefused = expansionRefused;
   return copy;
 }
 

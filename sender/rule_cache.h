@@ -17,6 +17,8 @@ namespace fromsel {
 
 struct MatcherCache final : RuleCache {
   std::vector<std::string> expandedPatterns;  // empty: not expanded (or refused)
+  // The pattern expands to more entries than the limit: it never matches.
+  bool expansionRefused = false;
   // One per expandedPatterns entry, filled with it; cleared by whoever
   // changes that list.
   std::vector<LiteralForm> literalForms;

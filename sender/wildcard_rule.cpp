@@ -40,10 +40,15 @@ std::int64_t ExpansionSteps(const std::vector<std::string>& entries) {
 }  // namespace
 
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudget& budget) {
-  // An empty cache means "not expanded yet" or "expansion refused"; the
-  // latter costs only a count to refuse again.
+  // A refusal is remembered: counting a pattern over the limit again for
+  // every address of every reply would cost as much as expanding it.
   MatcherCache& cache = MatcherCacheOf(rule);
+  if (cache.expansionRefused) return false;
   if (cache.expandedPatterns.empty()) {
+    if (CountBraceExpansions(rule.pattern) > MaxBraceExpansions) {
+      cache.expansionRefused = true;
+      return false;
+    }
     cache.literalForms.clear();
     ExpandBraces(rule.pattern, cache.expandedPatterns);
     budget.Charge(ExpansionSteps(cache.expandedPatterns));

@@ -68,7 +68,18 @@ TEST(WildcardRule, TooManyAlternativesNeverMatch) {
   for (int i = 0; i < 2; ++i) {
     EXPECT_FALSE(WildcardRuleMatches(rule, std::string(13, 'a')));
     EXPECT_TRUE(MatcherCacheOf(rule).expandedPatterns.empty());
+    // The refusal is kept, so later addresses do not count the pattern again.
+    EXPECT_TRUE(MatcherCacheOf(rule).expansionRefused);
   }
+  // A copy starts without a cache and refuses by itself; an assigned rule
+  // takes the refusal over.
+  AddressRule copy(rule);
+  EXPECT_FALSE(WildcardRuleMatches(copy, std::string(13, 'a')));
+  AddressRule assigned;
+  assigned = rule;
+  ASSERT_NE(FindMatcherCache(assigned), nullptr);
+  EXPECT_TRUE(FindMatcherCache(assigned)->expansionRefused);
+  EXPECT_FALSE(WildcardRuleMatches(assigned, std::string(13, 'a')));
 }
 
 TEST(WildcardRule, LeavesTheRegistersAlone) {

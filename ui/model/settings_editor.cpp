@@ -90,7 +90,8 @@ EditResult ValidateRuleFields(const RuleFields& fields) {
   return {};
 }
 
-SettingsEditor::SettingsEditor(SettingsTable table) : workingTable_(std::move(table)) {}
+SettingsEditor::SettingsEditor(SettingsTable table)
+    : workingTable_(table), openingTable_(std::move(table)) {}
 
 bool SettingsEditor::LoadMailboxes(const std::string& dataFolder,
                                    const std::string& preselectKey) {
@@ -201,9 +202,21 @@ EditResult SettingsEditor::MoveRuleDown(int selected) {
   return ExchangeRules(selected, selected + 1);
 }
 
-void SettingsEditor::Commit(const std::string& dataFolder) const {
+ChangedMailboxes SettingsEditor::ChangedMailboxKeys() const {
+  ChangedMailboxes changed;
+  const MailboxSettings defaults;
+  for (const auto& [key, settings] : workingTable_) {
+    // A mailbox first listed by the dialog began with the defaults.
+    const auto opening = openingTable_.find(key);
+    if (!SameSettings(settings, opening == openingTable_.end() ? defaults : opening->second))
+      changed.insert(key);
+  }
+  return changed;
+}
+
+std::vector<std::string> SettingsEditor::Commit(const std::string& dataFolder) const {
   AssignSettingsTable(workingTable_);
-  SaveSettingsTable(dataFolder);
+  return SaveSettingsTable(dataFolder, ChangedMailboxKeys());
 }
 
 SettingsTable CopyCurrentSettingsTable(const std::string& dataFolder) {

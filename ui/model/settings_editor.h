@@ -121,9 +121,14 @@ class SettingsEditor {
 
   const SettingsTable& WorkingTable() const { return workingTable_; }
 
-  // OK: the process-wide table becomes a copy of the working table and every
-  // mailbox directory's settings file under `dataFolder` is rewritten.
-  void Commit(const std::string& dataFolder) const;
+  // The mailboxes whose settings now differ from when the editor began.
+  ChangedMailboxes ChangedMailboxKeys() const;
+
+  // OK: the process-wide table becomes a copy of the working table and the
+  // settings files under `dataFolder` are saved: a changed mailbox's always,
+  // another's only while its file still holds what was read. Returns the
+  // paths of changed mailboxes' files that could not be written.
+  std::vector<std::string> Commit(const std::string& dataFolder) const;
 
  private:
   std::vector<AddressRule>* CurrentRules();
@@ -131,6 +136,7 @@ class SettingsEditor {
   EditResult ExchangeRules(int from, int to);
 
   SettingsTable workingTable_;
+  const SettingsTable openingTable_;  // as the editor began, to tell what changed
   // Entries of workingTable_ (map nodes never move), one per mailbox item.
   std::vector<MailboxSettings*> mailboxEntries_;
   std::vector<MailboxItem> mailboxItems_;

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "platform/platform.h"
 #include "testing/test_folder.h"
 
 namespace fromsel {
@@ -280,6 +281,37 @@ TEST_F(DataFolderTest, CommitReplacesTheTableAndWritesEveryMailbox) {
   EXPECT_EQ(folder.ReadFile("quiet.mb/fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
   EXPECT_EQ(folder.ReadFile("plain.mb"), "keep");
   ASSERT_NE(CurrentSettingsTable(), nullptr);
+  EXPECT_TRUE(CurrentSettingsTable()->at("work.mb").enabled);
+}
+
+std::size_t IndexOf(const SettingsEditor& editor, const std::string& key) {
+  for (std::size_t i = 0; i < editor.Mailboxes().size(); ++i)
+    if (editor.Mailboxes()[i].key == key) return i;
+  return editor.Mailboxes().size();
+}
+
+TEST_F(DataFolderTest, CommitWritesChangedMailboxesAndNamesTheFailures) {
+  folder.MakeMailbox("restored.mb", "");
+  folder.MakeMailbox("work.mb", "");
+  folder.MakeMailbox("failing.mb", "");
+  folder.WriteFile("failing.mb/fromsel.ini", ">Enable=1\n");
+  SettingsEditor editor(CopyCurrentSettingsTable(dataFolder));
+  ASSERT_TRUE(editor.LoadMailboxes(dataFolder, "work.mb"));
+  editor.SetEnabled(true);
+  editor.SetLookAtDeliveredTo(true);
+  editor.SetLookAtDeliveredTo(false);  // back as it was: still a change of Enable only
+  ASSERT_TRUE(editor.SelectMailbox(static_cast<int>(IndexOf(editor, "failing.mb"))));
+  editor.SetEnabled(false);
+  EXPECT_EQ(editor.ChangedMailboxKeys(), (ChangedMailboxes{"failing.mb", "work.mb"}));
+  // After the dialog opened a backup is restored; then no write succeeds.
+  folder.WriteFile("restored.mb/fromsel.ini", "::restored\t\t\n");
+  platform::InjectWriteFailureForTesting(platform::WriteStep::Replace);
+  const std::vector<std::string> notSaved = editor.Commit(dataFolder);
+  platform::InjectWriteFailureForTesting(platform::WriteStep::None);
+  EXPECT_EQ(notSaved.size(), 2u);  // both changed mailboxes, named by path
+  EXPECT_EQ(folder.ReadFile("restored.mb/fromsel.ini"), "::restored\t\t\n");
+  EXPECT_EQ(folder.ReadFile("failing.mb/fromsel.ini"), ">Enable=1\n");
+  // The dialog's settings are in effect even so.
   EXPECT_TRUE(CurrentSettingsTable()->at("work.mb").enabled);
 }
 
