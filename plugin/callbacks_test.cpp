@@ -194,6 +194,29 @@ TEST(PluginLifecycle, SetupConfirmedBeforeStartSavesTheSettingsItLoaded) {
   EXPECT_EQ(setup.data.ReadFile("Empty.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n");
 }
 
+// A host that pumps messages inside its own functions may run exit, start
+// or the settings dialog's OK from there. The reply under way finishes with
+// the rules it started with, the host lives on, and the file is intact.
+TEST(PluginReentry, ExitStartOrSetupFromInsideAHostFunction) {
+  const std::string settings = Enabled("::*\tMe\tme@example.net\n");
+  ReplySetup setup(settings);
+  for (const char* from : {"GetCurrentFolder", "CompGetSpecifiedHeader", "GetSource"}) {
+    for (const char* calls : {"exit", "start", "setup"}) {
+      SCOPED_TRACE(std::string(calls) + " from " + from);
+      const HostRun run = setup.Run({"--close-dialogs", "ok", "load", "start", "--from", from,
+                                     "--calls", calls, "reenter", "compose", "balance", "exit",
+                                     "unload"});
+      ASSERT_TRUE(run.finished) << run.output;
+      EXPECT_EQ(run.exitCode, 0u) << run.output;
+      EXPECT_TRUE(run.HasLine(std::string("reenter: from ") + from)) << run.output;
+      EXPECT_EQ(run.LinesStartingWith("reenter: " + std::string(calls)).size(), 1u) << run.output;
+      EXPECT_TRUE(run.HasLine("compose 6: 0 sets 1")) << run.output;
+      EXPECT_TRUE(run.HasLine("balance: allocated 1 released 1 unknown 0")) << run.output;
+      EXPECT_EQ(setup.data.ReadFile("Work.mb\\fromsel.ini"), settings);
+    }
+  }
+}
+
 // Out of memory in every callback: an allocation of the plug-in fails and
 // throws std::bad_alloc. Each exception must end inside the plug-in (on i686
 // it could not unwind through the host's frames), the callbacks give their

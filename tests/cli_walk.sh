@@ -165,6 +165,12 @@ fi
 stdin=/dev/null
 ok 0 "" search --batch
 err 64 "too many arguments" search --batch a
+# A line over the limit (16 MiB) ends the run with an error, never silently.
+head -c 16777217 /dev/zero | tr '\0' ' ' >"$work/long.jsonl"
+stdin=$work/long.jsonl
+err 66 "line 1 of standard input is over 16777216 bytes" search --batch
+rm -f "$work/long.jsonl"
+stdin=/dev/null
 
 # --- rule -----------------------------------------------------------------------
 ok 0 $'match\n' rule '*@{example.com,example.org}' Me@Example.ORG
@@ -209,6 +215,24 @@ stdin=$work/message.eml
 ok 0 $'To\tjohn@example.com\nTo\ta@example.org\nCc\tb@example.net\nDelivered-To\t<me@example.com>\n' \
   addresses
 stdin=/dev/null
+# Control bytes and backslashes in a candidate are printed as \xHH: a folded,
+# escaped line break cannot print a line of its own.
+printf 'Cc: x\\\r\n "To\tspoofed"@evil.example, "a\\\\b"@x\r\nDelivered-To: a\tb\r\n\r\n' >"$work/spoof.eml"
+ok 0 $'Cc\tx\\x0D\\x0ATo\\x09spoofed@evil.example\nCc\ta\\x5Cb@x\nDelivered-To\ta\\x09b\n' \
+  addresses "$work/spoof.eml"
+# A header of ten million one-byte tokens is walked in memory of the order of
+# the header itself (not of its tokens): within 256 MB of address space.
+if ! grep -qa __asan_init "$fromsel"; then
+  { printf 'To: '; head -c 10485760 /dev/zero | tr '\0' '<'; printf '\r\n\r\n'; } >"$work/tokens.eml"
+  (ulimit -v 262144 && "$fromsel" addresses "$work/tokens.eml" >"$work/out" 2>"$work/err")
+  rc=$?
+  if [ "$rc" = 0 ] && [ "$(wc -c <"$work/out")" = $((3 + 10485759 + 1)) ]; then
+    passed=$((passed + 1))
+  else
+    fail "addresses on 10 MiB of '<' within 256 MB -> exit $rc, $(head -c 300 "$work/err")"
+  fi
+  rm -f "$work/tokens.eml"
+fi
 printf 'Subject: none\n\nTo: body@example.com\n' >"$work/norecipient.eml"
 ok 1 "" addresses "$work/norecipient.eml"
 ok 1 "" addresses
@@ -293,8 +317,11 @@ truncate -s 300M "$work/huge.eml"
 err 66 "larger than" addresses "$work/huge.eml"
 err 66 "larger than" settings "$work/huge.eml"
 err 66 "larger than" try --data "$data" --mailbox Work.mb "$work/huge.eml"
-# A device without end is cut off at the limit instead of filling memory.
-if [ -r /dev/zero ]; then err 66 "larger than" settings /dev/zero; fi
+# A device or a FIFO is refused at once: reading it could wait or never end.
+if [ -r /dev/zero ]; then err 66 "not a file" settings /dev/zero; fi
+mkfifo "$work/fifo"
+err 66 "not a file" addresses "$work/fifo"
+err 66 "not a file" try --data "$data" --mailbox Work.mb "$work/fifo"
 head -c 200000 /dev/urandom >"$work/binary.bin"
 printf 'To: a@example.com\0b@example.com\r\n\0\n' >"$work/nul.eml"
 for f in "$work/binary.bin" "$work/nul.eml"; do

@@ -244,9 +244,18 @@ void SettingsDialog::OpenAbout() {
 }
 
 void SettingsDialog::Confirm() {
-  // Saving failures are not reported: the dialog ends with OK regardless.
-  editor_.Commit(dataFolder_);
+  // The edits apply either way; a file that could not take them is named,
+  // so that the user knows they will not outlive this session.
+  const std::vector<std::string> notSaved = editor_.Commit(dataFolder_);
+  if (!notSaved.empty()) ReportNotSaved(notSaved);
   EndDialog(Window(), IDOK);
+}
+
+void SettingsDialog::ReportNotSaved(const std::vector<std::string>& paths) {
+  std::string text = LoadResourceString(IDS_SETTINGS_NOT_SAVED, MessageTextSize);
+  for (const std::string& path : paths) text += "\n" + path;
+  const std::string caption = LoadResourceString(IDS_CAPTION, CaptionTextSize);
+  MessageBoxA(Window(), text.c_str(), caption.c_str(), MB_ICONWARNING);
 }
 
 }  // namespace fromsel::ui

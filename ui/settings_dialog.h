@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/dialog.h"
 #include "ui/model/settings_editor.h"
@@ -52,6 +53,8 @@ class SettingsDialog : public ModalDialog {
   void ShowRule(int index);
   void OpenAbout();
   void Confirm();
+  // Names the settings files that OK could not write.
+  void ReportNotSaved(const std::vector<std::string>& paths);
 
   std::string dataFolder_;
   std::string preselectKey_;

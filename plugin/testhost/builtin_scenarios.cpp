@@ -113,6 +113,28 @@ TESTHOST_SCENARIO(compose, "BKC_OnOpenCompose on a new window: --mode N --ref X-
   return true;
 }
 
+TESTHOST_SCENARIO(reenter,
+                  "--from GetSource|GetCurrentFolder|CompGetSpecifiedHeader --calls exit,start,"
+                  "setup: that host function's next call runs these callbacks first") {
+  if (!RequireLoaded(context, "reenter")) return false;
+  const std::string calls = context.Option("calls");
+  PluginModule* plugin = &context.plugin;
+  State().reenterFrom = context.Option("from");
+  State().reentry = [plugin, calls] {
+    size_t begin = 0;
+    while (begin <= calls.size()) {
+      size_t comma = calls.find(',', begin);
+      if (comma == std::string::npos) comma = calls.size();
+      const std::string call = calls.substr(begin, comma - begin);
+      if (call == "exit") Report("reenter: exit %d", plugin->onExit());
+      if (call == "start") Report("reenter: start %d", plugin->onStart());
+      if (call == "setup") Report("reenter: setup %d", plugin->onPlugInSetup(nullptr));
+      begin = comma + 1;
+    }
+  };
+  return true;
+}
+
 TESTHOST_SCENARIO(strings, "LoadStringA of --ids ID,ID,... from the plug-in, as hex") {
   if (!RequireLoaded(context, "strings")) return false;
   std::string ids = context.Option("ids", kDefaultStringIds);

@@ -18,7 +18,10 @@ HOST_EXPORT LPCSTR WINAPI BKA_GetDataFolder() { return State().dataFolder.c_str(
 
 HOST_EXPORT LPCSTR WINAPI BKA_GetCurrentMailBox() { return State().currentMailbox.c_str(); }
 
-HOST_EXPORT LPCSTR WINAPI BKA_GetCurrentFolder() { return State().currentFolder.c_str(); }
+HOST_EXPORT LPCSTR WINAPI BKA_GetCurrentFolder() {
+  State().Reenter("GetCurrentFolder");
+  return State().currentFolder.c_str();
+}
 
 HOST_EXPORT HWND WINAPI BKA_ComposeMail(LPCSTR url) {
   const std::string text = url ? url : "(null)";
@@ -29,6 +32,7 @@ HOST_EXPORT HWND WINAPI BKA_ComposeMail(LPCSTR url) {
 
 HOST_EXPORT LPSTR WINAPI BKA_GetSource(LPCSTR messageId) {
   auto& state = State();
+  state.Reenter("GetSource");
   const std::string ref = messageId ? messageId : "(null)";
   state.sourceRequests.push_back(ref);
   Report("getsource: %s", fromsel::testhost::Escaped(ref).c_str());
@@ -62,6 +66,7 @@ HOST_EXPORT void WINAPI BKA_Free(LPVOID pointer) {
 
 HOST_EXPORT int WINAPI BKA_CompGetSpecifiedHeader(HWND window, LPCSTR header, LPSTR buffer,
                                                   int size) {
+  State().Reenter("CompGetSpecifiedHeader");
   auto& windows = State().composeWindows;
   auto found = windows.find(window);
   if (!header || !buffer || size <= 0) return 0;

@@ -11,6 +11,14 @@ constexpr std::uintptr_t kFirstComposeHandle = 0x7000;
 
 }  // namespace
 
+void HostState::Reenter(const char* function) {
+  if (!reentry || reenterFrom != function) return;
+  const std::function<void()> once = std::move(reentry);
+  reentry = nullptr;
+  Report("reenter: from %s", function);
+  once();
+}
+
 HostState& State() {
   static HostState state;
   return state;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -33,6 +34,14 @@ struct HostState {
   int sourcesReleased = 0;
   int unknownReleases = 0;  // BKA_Free of a pointer this host never gave out
   HWND mainWindow = nullptr;
+  // A host that pumps messages inside its own functions may run the
+  // plug-in's callbacks from there: the next call of host function
+  // `reenterFrom` ("GetSource", ...) runs `reentry`, once.
+  std::string reenterFrom;
+  std::function<void()> reentry;
+
+  // Called first by the host functions that may re-enter the plug-in.
+  void Reenter(const char* function);
 
   // The host's main window (hidden), created on first use: owner of the
   // plug-in's setup dialog when a scenario asks for one.

@@ -23,6 +23,7 @@ const char* const HomeSettings = ">Enable=1\n>Delivered-To=1\n::old@*\tOld\told@
 constexpr UINT CaptionId = 1;
 constexpr UINT NoMailboxesId = 1003;
 constexpr UINT CompileErrorId = 1004;
+constexpr UINT NotSavedId = 1005;
 constexpr int StringBufferSize = 256;
 
 std::string PluginString(const ScenarioContext& context, UINT id) {
@@ -357,6 +358,69 @@ TESTHOST_SCENARIO(ui_settings_out_of_memory,
   checks.ExpectEqual(folder.ReadFile("Work.mb\\fromsel.ini"),
                      ">Enable=1\n>Delivered-To=0\n::a@*\tA\ta@example.com\n",
                      "Work's settings file");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_settings_keeps_unread,
+                  "settings dialog: OK keeps a file locked at start and one restored after") {
+  Checks checks("ui_settings_keeps_unread");
+  testing::TestFolder folder;
+  MakeThreeMailboxes(folder);
+  const std::string handWritten = ">Enable=1\r\n::hand@*\tHand\thand@example.com\r\n";
+  folder.WriteFile("Work.mb\\fromsel.ini", handWritten);
+  // Locked by another program while the plug-in starts: it cannot be read.
+  const std::string workFile = folder.withSeparator() + "Work.mb\\fromsel.ini";
+  HANDLE lock = CreateFileA(workFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  checks.Expect(lock != INVALID_HANDLE_VALUE, "settings file locked");
+  const bool loaded = LoadPluginOver(context, folder);
+  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+  if (!loaded) return false;
+  // Restored from a backup after start.
+  const std::string restored = ">Enable=1\n::backup@*\tB\tb@example.com\n";
+  folder.WriteFile("Home.mb\\fromsel.ini", restored);
+  const MessageCapturePause pause;
+  DriveModal([&] { RunSetup(context); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               // A message box would hold the dialog open.
+               dialog.PostClick(IDOK);
+               checks.Expect(WaitUntilClosed(dialog.Window()), "closed without a message");
+             });
+  checks.ExpectEqual(folder.ReadFile("Work.mb\\fromsel.ini"), handWritten, "locked file kept");
+  checks.ExpectEqual(folder.ReadFile("Home.mb\\fromsel.ini"), restored, "restored file kept");
+  context.plugin.onExit();
+  return checks.Finish();
+}
+
+TESTHOST_SCENARIO(ui_settings_not_saved,
+                  "settings dialog: a changed mailbox's read-only file is named on OK (1005)") {
+  Checks checks("ui_settings_not_saved");
+  testing::TestFolder folder;
+  MakeThreeMailboxes(folder);
+  if (!LoadPluginOver(context, folder)) return false;
+  const std::string homeFile = folder.withSeparator() + "Home.mb\\fromsel.ini";
+  const MessageCapturePause pause;
+  const std::string notSaved = ExpectedMessage(context, NotSavedId, "\n" + homeFile);
+  int result = 0;
+  DriveModal([&] { result = RunSetup(context); },
+             [&](DWORD thread) {
+               const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
+               if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
+               checks.Expect(dialog.SelectComboItem(IDC_MAILBOX, "Home"), "select Home");
+               dialog.Click(IDC_DELIVERED_TO);
+               // Made read-only while the dialog is open.
+               SetFileAttributesA(homeFile.c_str(), FILE_ATTRIBUTE_READONLY);
+               dialog.PostClick(IDOK);  // posted: the message box is modal
+               checks.ExpectEqual(TakeMessageBox(thread), notSaved, "unsaved file named");
+             });
+  SetFileAttributesA(homeFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+  checks.Expect(result == 1, "setup returns 1");
+  checks.ExpectEqual(folder.ReadFile("Home.mb\\fromsel.ini"), HomeSettings, "Home file kept");
+  checks.ExpectEqual(folder.ReadFile("Work.mb\\fromsel.ini"), ">Enable=0\n>Delivered-To=0\n",
+                     "Work, never read and still absent, gets the defaults");
   context.plugin.onExit();
   return checks.Finish();
 }

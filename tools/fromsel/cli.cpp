@@ -117,13 +117,32 @@ std::string ReadInput(const std::string& path, std::istream& in) {
   if (error || !std::filesystem::exists(status)) throw CliError{ExitNoInput, "cannot read " + path};
   if (std::filesystem::is_directory(status))
     throw CliError{ExitNoInput, "cannot read " + path + ": it is a folder"};
-  if (std::filesystem::is_regular_file(status)) {
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && size > MaxInputBytes) throw CliError{ExitNoInput, TooLarge(path)};
-  }
+  // Opening a FIFO waits for a writer, and a terminal or device may never
+  // end: only files are read.
+  if (!std::filesystem::is_regular_file(status))
+    throw CliError{ExitNoInput, "cannot read " + path + ": not a file"};
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > MaxInputBytes) throw CliError{ExitNoInput, TooLarge(path)};
   std::ifstream file(path, std::ios::binary);
   if (!file) throw CliError{ExitNoInput, "cannot read " + path};
   return ReadLimited(file, path);
+}
+
+std::string PrintableBytes(const std::string& bytes) {
+  static const char kHexDigits[] = "0123456789ABCDEF";
+  std::string printable;
+  printable.reserve(bytes.size());
+  for (const char byte : bytes) {
+    const unsigned char c = static_cast<unsigned char>(byte);
+    if (c >= 0x20 && c != 0x7F && c != '\\') {
+      printable.push_back(byte);
+      continue;
+    }
+    printable += "\\x";
+    printable.push_back(kHexDigits[c >> 4]);
+    printable.push_back(kHexDigits[c & 0x0F]);
+  }
+  return printable;
 }
 
 namespace {
@@ -242,7 +261,8 @@ const std::vector<Command>& Commands() {
        "  --start S     where the search starts (default 0)\n"
        "  --range R     how far it goes (default: to the end of SUBJECT)\n"
        "  --batch       read JSON Lines {\"pattern\", \"subject\", \"options\", \"start\",\n"
-       "                \"range\"} from stdin and write one JSON line per input line\n"
+       "                \"range\"} from stdin and write one JSON line per input line;\n"
+       "                a line over 16 MiB ends the run with exit 66\n"
        "Prints result: N and one line per register. Exit 0 match, 1 no match,\n"
        "2 the search gave up (over its budget), 3 the pattern does not compile.\n"},
       {"rule", "fromsel rule [--regex] [--template TEMPLATE] PATTERN ADDRESS",
@@ -260,7 +280,8 @@ const std::vector<Command>& Commands() {
       {"addresses", "fromsel addresses [MESSAGE]",
        "print the candidate addresses of a raw message", RunAddresses,
        "Reads MESSAGE, or stdin, and prints HEADER<TAB>ADDRESS lines in the order\n"
-       "the plug-in offers them: To, then Cc, then Delivered-To.\n"
+       "the plug-in offers them: To, then Cc, then Delivered-To. In ADDRESS each\n"
+       "control byte and each backslash is written \\xHH (TAB as \\x09, \\ as \\x5C).\n"
        "Exit 0 when it printed an address, 1 otherwise.\n"},
       {"settings", "fromsel settings [FILE]",
        "print a settings file as the plug-in would save it", RunSettings,

@@ -25,6 +25,11 @@ enum ExitCode : int {
 // real message, small enough that a wrong file fails quickly.
 inline constexpr std::size_t MaxInputBytes = std::size_t{256} << 20;
 
+// Longest line of `search --batch` input: far above any pattern and subject
+// a script tests (JSON escapes included), small enough that a line without
+// end is refused before it fills memory.
+inline constexpr std::size_t MaxBatchLineBytes = std::size_t{16} << 20;
+
 // A usage or input error: printed as one line "fromsel: REASON" on stderr.
 struct CliError {
   int code;
@@ -66,8 +71,14 @@ std::int64_t ParseNumber(const std::string& text, const std::string& what);
 std::string DecodeHex(const std::string& text);
 
 // Reads a file, or all of `in` when `path` is empty. Throws CliError 66 when
-// it cannot be read, is a folder or holds more than MaxInputBytes.
+// it cannot be read, is a folder, a pipe or a device (which could keep the
+// command waiting), or holds more than MaxInputBytes.
 std::string ReadInput(const std::string& path, std::istream& in);
+
+// The bytes as one line of output can hold them: every control byte (0x00
+// to 0x1F, 0x7F) and the backslash written as \xHH, so that no input prints
+// a line of its own and every backslash in the output starts an escape.
+std::string PrintableBytes(const std::string& bytes);
 
 // A folder as the host gives it: ending in one separator (a backslash is
 // added when it ends in neither kind).

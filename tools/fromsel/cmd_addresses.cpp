@@ -11,7 +11,7 @@ namespace {
 int PrintCandidates(const std::string& line, const char* header, std::ostream& out) {
   int printed = 0;
   MatchHeaderAddresses(line, [&](const std::string& address) {
-    out << header << '\t' << address << '\n';
+    out << header << '\t' << PrintableBytes(address) << '\n';
     ++printed;
     return false;
   });
@@ -28,7 +28,7 @@ int RunAddresses(Arguments& args, Output& io) {
   int printed = PrintCandidates(headers.to, "To", io.out);
   printed += PrintCandidates(headers.cc, "Cc", io.out);
   if (!headers.deliveredTo.empty()) {
-    io.out << "Delivered-To\t" << DeliveredToAddress(headers.deliveredTo) << '\n';
+    io.out << "Delivered-To\t" << PrintableBytes(DeliveredToAddress(headers.deliveredTo)) << '\n';
     ++printed;
   }
   return printed > 0 ? ExitYes : ExitNo;

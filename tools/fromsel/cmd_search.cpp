@@ -114,12 +114,34 @@ std::string BatchLine(const std::string& line) {
   return out + "]}";
 }
 
+// Reads one line (without its LF) of at most MaxBatchLineBytes; false at
+// the end of the input. A longer line, or a failed read, is an input error:
+// the run never ends early without saying so.
+bool ReadBatchLine(std::istream& in, std::string& line, std::size_t number) {
+  line.clear();
+  std::istream::sentry ready(in, true);
+  if (!ready) return false;
+  std::streambuf& buffer = *in.rdbuf();
+  for (;;) {
+    const int c = buffer.sbumpc();
+    if (c == std::char_traits<char>::eof()) break;
+    if (c == '\n') return true;
+    if (line.size() == MaxBatchLineBytes)
+      throw CliError{ExitNoInput, "line " + std::to_string(number) + " of standard input is over " +
+                                      std::to_string(MaxBatchLineBytes) + " bytes"};
+    line.push_back(static_cast<char>(c));
+  }
+  in.setstate(std::ios::eofbit);
+  return !line.empty();
+}
+
 int RunBatch(Output& io) {
   std::string line;
-  while (std::getline(io.in, line)) {
+  for (std::size_t number = 1; ReadBatchLine(io.in, line, number); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     io.out << BatchLine(line) << "\n";
   }
+  if (io.in.bad()) throw CliError{ExitNoInput, "cannot read standard input"};
   return ExitYes;
 }
 
