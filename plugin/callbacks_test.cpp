@@ -210,6 +210,9 @@ TEST(PluginReentry, ExitStartOrSetupFromInsideAHostFunction) {
       EXPECT_EQ(run.exitCode, 0u) << run.output;
       EXPECT_TRUE(run.HasLine(std::string("reenter: from ") + from)) << run.output;
       EXPECT_EQ(run.LinesStartingWith("reenter: " + std::string(calls)).size(), 1u) << run.output;
+      // Setup shows the dialog, which --close-dialogs confirms with OK.
+      EXPECT_EQ(run.LinesStartingWith("dialog: ").size(), std::string(calls) == "setup" ? 1u : 0u)
+          << run.output;
       EXPECT_TRUE(run.HasLine("compose 6: 0 sets 1")) << run.output;
       EXPECT_TRUE(run.HasLine("balance: allocated 1 released 1 unknown 0")) << run.output;
       EXPECT_EQ(setup.data.ReadFile("Work.mb\\fromsel.ini"), settings);
