@@ -160,20 +160,21 @@ void AppendTokenValue(const Token& token, std::string& out) {
   });
 }
 
-// The token's value when it is the one byte `c` (so a quoted "," is a
-// separator too). Looks at no more than the value's first two bytes.
-bool IsToken(const Token& token, char c) {
-  if (!token.quoted) return token.valueEnd - token.valueBegin == 1 && *token.valueBegin == c;
+// The token's value when it is one byte, else -1 (a quoted "," is one
+// byte too, so it separates as a bare one does). Looks at no more than the
+// value's first two bytes.
+int OneByteValue(const Token& token) {
+  if (!token.quoted)
+    return token.valueEnd - token.valueBegin == 1 ? static_cast<unsigned char>(*token.valueBegin)
+                                                  : -1;
   int length = 0;
-  char first = 0;
+  unsigned char first = 0;
   UnescapeQuoted(token.valueBegin, token.valueEnd, [&](char byte) {
-    if (length++ == 0) first = byte;
+    if (length++ == 0) first = static_cast<unsigned char>(byte);
     return length < 2;
   });
-  return length == 1 && first == c;
+  return length == 1 ? first : -1;
 }
-
-bool IsSeparator(const Token& token) { return IsToken(token, ',') || IsToken(token, ';'); }
 
 // One list entry: its tokens up to the next separator.
 struct Entry {
@@ -194,13 +195,14 @@ Entry ScanEntry(const char* p, const char* end) {
       entry.stop = entry.next = end;
       return entry;
     }
-    if (IsSeparator(token)) {
+    const int value = OneByteValue(token);
+    if (value == ',' || value == ';') {
       entry.stop = token.begin;
       entry.next = after;
-      entry.separator = IsToken(token, ',') ? ',' : ';';
+      entry.separator = static_cast<char>(value);
       return entry;
     }
-    if (!entry.afterAngle && IsToken(token, '<')) entry.afterAngle = after;
+    if (!entry.afterAngle && value == '<') entry.afterAngle = after;
     p = after;
   }
 }
@@ -216,7 +218,7 @@ std::string EntryAddress(const Entry& entry, const char* end) {
     Token token;
     const char* const after = NextToken(p, end, token);
     if (!token.begin || token.begin >= entry.stop) break;
-    if (angle && IsToken(token, '>')) break;
+    if (angle && OneByteValue(token) == '>') break;
     AppendTokenValue(token, address);
     p = after;
   }
@@ -310,7 +312,7 @@ bool MatchHeaderAddresses(const std::string& headerLine, const AddressConsumer& 
     const char* const afterFirst = NextToken(p, end, first);
     if (!first.begin) return false;
     const char* const afterSecond = NextToken(afterFirst, end, second);
-    if (second.begin && IsToken(second, ':')) {
+    if (second.begin && OneByteValue(second) == ':') {
       // A one-word group name: walk its members up to ';' or the end.
       p = afterSecond;
       for (;;) {
