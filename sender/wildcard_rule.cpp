@@ -42,9 +42,11 @@ std::int64_t ExpansionSteps(const std::vector<std::string>& entries) {
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudget& budget) {
   // A refusal is remembered: counting a pattern over the limit again for
   // every address of every reply would cost as much as expanding it.
+  // Looked at only while the list is empty, so a rule that expanded pays
+  // nothing for it.
   MatcherCache& cache = MatcherCacheOf(rule);
-  if (cache.expansionRefused) return false;
   if (cache.expandedPatterns.empty()) {
+    if (cache.expansionRefused) return false;
     if (CountBraceExpansions(rule.pattern) > MaxBraceExpansions) {
       cache.expansionRefused = true;
       return false;
