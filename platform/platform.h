@@ -17,6 +17,10 @@ void LowerAnsiBuffer(char* data, std::size_t size);
 // Lower-cases one byte the way CharLowerA does when given a single character.
 unsigned char LowerAnsiChar(unsigned char c);
 
+// True when `c` starts a two-byte character in the system's ANSI code page
+// (Windows: IsDBCSLeadByte, so Japanese systems; POSIX: code page 1252, never).
+bool IsLeadByte(unsigned char c);
+
 struct DirectoryEntry {
   std::string name;  // as the enumeration returns it, no path
   bool isDirectory = false;

@@ -129,6 +129,8 @@ void LowerAnsiBuffer(char* data, std::size_t size) {
 
 unsigned char LowerAnsiChar(unsigned char c) { return LowerCodePage1252(c); }
 
+bool IsLeadByte(unsigned char) { return false; }
+
 std::vector<DirectoryEntry> ListMailboxEntries(const std::string& folder) {
   std::vector<DirectoryEntry> entries;
   const std::string native = NativePath(folder);

@@ -110,6 +110,8 @@ unsigned char LowerAnsiChar(unsigned char c) {
   return static_cast<unsigned char>(lowered & 0xFF);
 }
 
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
 std::vector<DirectoryEntry> ListMailboxEntries(const std::string& folder) {
   std::vector<DirectoryEntry> entries;
   WIN32_FIND_DATAA data;

@@ -41,4 +41,12 @@ std::string SplitAtFirst(std::string& text, char separator) {
   return head;
 }
 
+bool StartsWithByteOrderMark(const std::string& text) {
+  return text.compare(0, sizeof Utf8ByteOrderMark - 1, Utf8ByteOrderMark) == 0;
+}
+
+std::string WithoutByteOrderMark(const std::string& text) {
+  return StartsWithByteOrderMark(text) ? text.substr(sizeof Utf8ByteOrderMark - 1) : text;
+}
+
 }  // namespace fromsel

@@ -19,4 +19,14 @@ std::uint32_t ParseLeadingDecimal(const std::string& text);
 // it in `text`; without the separator returns all and leaves `text` empty.
 std::string SplitAtFirst(std::string& text, char separator);
 
+// The UTF-8 byte-order mark that Notepad and other editors put at the
+// start of a file they save; never content of a settings file or message.
+inline constexpr char Utf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+// True when `text` starts with Utf8ByteOrderMark.
+bool StartsWithByteOrderMark(const std::string& text);
+
+// The text without a byte-order mark at its start.
+std::string WithoutByteOrderMark(const std::string& text);
+
 }  // namespace fromsel

@@ -43,7 +43,9 @@ std::string StorableField(std::string field) {
 
 }  // namespace
 
-void ParseSettingsText(const std::string& text, MailboxSettings& settings) {
+void ParseSettingsText(const std::string& rawText, MailboxSettings& settings) {
+  // A mark left by an editor would glue itself to the first line's key.
+  const std::string text = WithoutByteOrderMark(rawText);
   // Lines are cut by position: erasing each from the front of the rest
   // would make a long file cost the square of its length.
   std::size_t start = 0;

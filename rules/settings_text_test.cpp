@@ -72,6 +72,17 @@ TEST(SettingsText, CrLfLines) {
   EXPECT_EQ(s.rules[2].address, "A\r");
 }
 
+// Notepad saves UTF-8 with a byte-order mark: it is skipped, only at the
+// start, and never written back.
+TEST(SettingsText, ByteOrderMarkIsNotContent) {
+  const MailboxSettings s = Parse("\xEF\xBB\xBF>Enable=1\n\xEF\xBB\xBF::a\tN\tA\n");
+  EXPECT_TRUE(s.enabled);
+  ASSERT_EQ(s.rules.size(), 1u);
+  EXPECT_EQ(s.rules[0].pattern, "\xEF\xBB\xBF::a\tN\tA");  // not at the start: a bare line
+  EXPECT_EQ(Parse("\xEF\xBB\xBF::a\tN\tA\n").rules.at(0).pattern, "a");
+  EXPECT_EQ(FormatSettingsText(s).compare(0, 8, ">Enable="), 0);
+}
+
 TEST(SettingsText, EmptyLinesAreSkipped) {
   const MailboxSettings s = Parse("::a\t\t\n\n\n::b\t\t\n");
   ASSERT_EQ(s.rules.size(), 2u);

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "rules/byte_string.h"
+#include "sender/display_name.h"
 #include "sender/recipients.h"
 #include "sender/regex_rule.h"
 #include "sender/rule_match.h"
@@ -161,8 +162,15 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
   regex::RegexRegistersOwner registers;
   AddressRule* matched = nullptr;
   std::size_t index = 0;
+  CandidateTrace* trace = nullptr;
+  if (report) {
+    report->candidates.push_back({report->header, address, {}});
+    trace = &report->candidates.back();
+  }
   for (; index < settings.rules.size(); ++index) {
-    if (RuleMatches(settings.rules[index], address, registers.get(), budget)) {
+    const RuleOutcome outcome = TestRule(settings.rules[index], address, registers.get(), budget);
+    if (trace) trace->tests.push_back({static_cast<int>(index) + 1, outcome});
+    if (outcome == RuleOutcome::Match) {
       matched = &settings.rules[index];
       break;
     }
@@ -176,7 +184,11 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
   const SenderAddress sender = BuildSenderAddress(*matched, address, registers.get());
   const std::string angleAddress = "<" + sender.localPart + sender.domainPart + ">";
   const std::string senderValue = matched->verp ? VerpSender(sender) : angleAddress;
-  const std::string from = matched->name.empty() ? angleAddress : matched->name + " " + angleAddress;
+  // A name that is no phrase goes in quotes, or its commas and
+  // parentheses would split or hide part of the header.
+  const std::string from = matched->name.empty()
+                               ? angleAddress
+                               : DisplayNameForFrom(matched->name) + " " + angleAddress;
   // A line break would start a header line of its own in the reply; a
   // hostile message could plant one through its quoted recipient text.
   if (HasLineBreak(from) || (matched->setSender && HasLineBreak(senderValue))) return false;
@@ -223,8 +235,11 @@ void RewriteSenderWith(HostApi& host, ComposeWindow window, SettingsTable& table
   // The host's calls come in this order: current folder, then data folder.
   const std::string folder = host.GetCurrentFolder();
   const std::string folderIni = host.GetDataFolder() + folder + "Folder.ini";
-  if (!platform::ReadProfileString("Settings", "FromAddr", "", folderIni).empty())
+  const std::string fromAddr = platform::ReadProfileString("Settings", "FromAddr", "", folderIni);
+  if (!fromAddr.empty()) {
+    if (report) report->fromAddr = fromAddr;
     return Stop(report, "folder has FromAddr");
+  }
 
   std::string reference = ReadReferenceHeader(host, window);
   TrimBlanks(reference);

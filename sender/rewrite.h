@@ -2,17 +2,32 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "pattern/regex/match.h"
 #include "pattern/work_budget.h"
 #include "rules/settings.h"
 #include "sender/host_api.h"
+#include "sender/rule_match.h"
 
 namespace fromsel {
 
 struct SenderAddress {
   std::string localPart;
   std::string domainPart;  // empty or starting with '@'
+};
+
+// One rule tested against one candidate address.
+struct RuleTest {
+  int ruleIndex = 0;  // 1-based
+  RuleOutcome outcome = RuleOutcome::NoMatch;
+};
+
+// One candidate address offered to the rules, and every test made for it.
+struct CandidateTrace {
+  std::string header;  // "To", "Cc" or "Delivered-To"
+  std::string address;
+  std::vector<RuleTest> tests;
 };
 
 // Why a run ended, for `fromsel try --explain`. When the reply's work
@@ -25,6 +40,8 @@ struct RewriteReport {
   int ruleIndex = 0;           // 1-based index of the deciding rule, 0 when none
   std::string pattern;         // its pattern
   std::int64_t workUsed = 0;   // steps of rule work the run charged
+  std::string fromAddr;        // the folder's FromAddr when it stopped the run
+  std::vector<CandidateTrace> candidates;  // every address offered, in order
 };
 
 // Runs against the process-wide settings table; does nothing without one.

@@ -1,5 +1,7 @@
 #include "sender/rule_match.h"
 
+#include "sender/rule_cache.h"
+
 namespace fromsel {
 
 bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers,
@@ -18,6 +20,17 @@ bool RegexRuleMatches(AddressRule& rule, const std::string& address,
                       regex::RegexRegisters& registers) {
   WorkBudget budget{ReplyWorkBudget};
   return RegexRuleMatches(rule, address, registers, budget);
+}
+
+RuleOutcome TestRule(AddressRule& rule, const std::string& address,
+                     regex::RegexRegisters& registers, WorkBudget& budget) {
+  if (RuleMatches(rule, address, registers, budget)) return RuleOutcome::Match;
+  if (budget.spent()) return RuleOutcome::WorkBoundReached;
+  // The first test filled the cache; what it holds tells why the rule is inert.
+  const MatcherCache* cache = FindMatcherCache(rule);
+  if (rule.regex && !RuleCompileError(rule).empty()) return RuleOutcome::CompileError;
+  if (!rule.regex && cache && cache->expandedPatterns.empty()) return RuleOutcome::OverBraceLimit;
+  return RuleOutcome::NoMatch;
 }
 
 }  // namespace fromsel

@@ -32,6 +32,20 @@ inline bool RuleMatches(AddressRule& rule, const std::string& address,
   return RuleMatches(rule, address, registers, budget);
 }
 
+// How one rule test ended. Every outcome but Match answers no; the others
+// say why, for `fromsel try --explain`.
+enum class RuleOutcome {
+  Match,
+  NoMatch,
+  CompileError,    // a regular expression that does not compile never matches
+  OverBraceLimit,  // a wildcard pattern that expands beyond the limits never matches
+  WorkBoundReached,  // the reply's work bound ran out before or during the test
+};
+
+// RuleMatches, and why it answered no.
+RuleOutcome TestRule(AddressRule& rule, const std::string& address,
+                     regex::RegexRegisters& registers, WorkBudget& budget);
+
 // The wildcard branch: the cache's expandedPatterns filled once, first
 // matching entry wins.
 bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudget& budget);

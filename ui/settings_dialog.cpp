@@ -167,6 +167,26 @@ int SettingsDialog::SelectedRule() const {
                                        LVNI_SELECTED));
 }
 
+namespace {
+
+// The message that says what is wrong with the From field, and how to mend it.
+UINT AddressProblemMessage(AddressFieldProblem problem) {
+  switch (problem) {
+    case AddressFieldProblem::GroupBeyondPattern: return IDS_FROM_GROUP_BEYOND_PATTERN;
+    case AddressFieldProblem::TemplateInWildcardRule: return IDS_FROM_TEMPLATE_IN_WILDCARD;
+    case AddressFieldProblem::NotOneAddress:
+    case AddressFieldProblem::None: break;
+  }
+  return IDS_FROM_NOT_ONE_ADDRESS;
+}
+
+}  // namespace
+
+void SettingsDialog::ShowWarning(const std::string& text) {
+  const std::string caption = LoadResourceString(IDS_CAPTION, CaptionTextSize);
+  MessageBoxA(Window(), text.c_str(), caption.c_str(), MB_ICONWARNING);
+}
+
 bool SettingsDialog::Report(const EditResult& result) {
   switch (result.verdict) {
     case EditVerdict::Done:
@@ -174,13 +194,12 @@ bool SettingsDialog::Report(const EditResult& result) {
     case EditVerdict::Beep:
       MessageBeep(0);
       return false;
-    case EditVerdict::CompileError: {
-      const std::string text =
-          LoadResourceString(IDS_REGEX_COMPILE_ERROR, MessageTextSize) + result.errorText;
-      const std::string caption = LoadResourceString(IDS_CAPTION, CaptionTextSize);
-      MessageBoxA(Window(), text.c_str(), caption.c_str(), MB_ICONWARNING);
+    case EditVerdict::CompileError:
+      ShowWarning(LoadResourceString(IDS_REGEX_COMPILE_ERROR, MessageTextSize) + result.errorText);
       return false;
-    }
+    case EditVerdict::BadAddress:
+      ShowWarning(LoadResourceString(AddressProblemMessage(result.addressProblem), MessageTextSize));
+      return false;
   }
   return false;
 }

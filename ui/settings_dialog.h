@@ -44,6 +44,7 @@ class SettingsDialog : public ModalDialog {
   // Shows what an edit answered: a beep, the compile-error message, or the
   // changed list (`countChanged`: the number of rules changed).
   bool Report(const EditResult& result);
+  void ShowWarning(const std::string& text);
   void RefreshRuleList(bool countChanged, bool erase);
   void AddRule();
   void ReplaceRule();

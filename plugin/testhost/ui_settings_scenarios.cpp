@@ -24,6 +24,8 @@ constexpr UINT CaptionId = 1;
 constexpr UINT NoMailboxesId = 1003;
 constexpr UINT CompileErrorId = 1004;
 constexpr UINT NotSavedId = 1005;
+constexpr UINT FromNotOneAddressId = 1006;
+constexpr UINT FromTemplateInWildcardId = 1008;
 constexpr int StringBufferSize = 256;
 
 std::string PluginString(const ScenarioContext& context, UINT id) {
@@ -93,8 +95,14 @@ void EnableWorkMailbox(const DialogControls& dialog, Checks& checks) {
 
 // Three rules added; an empty pattern, an uncompilable expression and text
 // that would break the settings file are refused.
+// The From field's refusals, as the language picked shows them.
+struct FromMessages {
+  std::string notOneAddress;
+  std::string templateInWildcard;
+};
+
 void AddWorkRules(const DialogControls& dialog, DWORD thread, const std::string& compileError,
-                  Checks& checks) {
+                  const FromMessages& fromMessages, Checks& checks) {
   dialog.Click(IDC_ADD);  // empty pattern: a beep
   checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 0, "Add with an empty pattern refused");
 
@@ -113,8 +121,17 @@ void AddWorkRules(const DialogControls& dialog, DWORD thread, const std::string&
   checks.ExpectEqual(TakeMessageBox(thread), compileError, "compile error shown");
   checks.ExpectEqual(dialog.Text(IDC_PATTERN), "(unclosed", "pattern kept after the error");
   checks.Expect(dialog.ItemCount(IDC_RULE_LIST) == 2, "uncompilable expression not added");
-  // The same text is a fine wildcard pattern.
+  // The same text is a fine wildcard pattern, once its From field holds
+  // no template: \1 means nothing in a wildcard rule.
   dialog.Click(IDC_REGEX);
+  dialog.PostClick(IDC_ADD);
+  checks.ExpectEqual(TakeMessageBox(thread), fromMessages.templateInWildcard,
+                     "template in a wildcard rule refused");
+  dialog.SetText(IDC_ADDRESS, "Jane <me@example.net>");
+  dialog.PostClick(IDC_ADD);
+  checks.ExpectEqual(TakeMessageBox(thread), fromMessages.notOneAddress,
+                     "name and angle brackets in From refused");
+  dialog.SetText(IDC_ADDRESS, "me+1@example.net");
   dialog.Click(IDC_ADD);
 
   // Text that would break the settings file is refused like an empty pattern.
@@ -127,7 +144,7 @@ void AddWorkRules(const DialogControls& dialog, DWORD thread, const std::string&
   checks.ExpectEqual(Joined(Rows(dialog)),
                      "[|*@{work,office}.example.com|Work Me|me@work.example]"
                      "[RV|(.+)@lists\\.example\\.org||me+\\1@example.net]"
-                     "[V|(unclosed||me+\\1@example.net]",
+                     "[V|(unclosed||me+1@example.net]",
                      "rules after the adds");
 }
 
@@ -172,9 +189,9 @@ void ReplaceAndRemoveWorkRules(const DialogControls& dialog, Checks& checks) {
 }
 
 void EditWorkMailbox(const DialogControls& dialog, DWORD thread, const std::string& compileError,
-                     Checks& checks) {
+                     const FromMessages& fromMessages, Checks& checks) {
   EnableWorkMailbox(dialog, checks);
-  AddWorkRules(dialog, thread, compileError, checks);
+  AddWorkRules(dialog, thread, compileError, fromMessages, checks);
   ShowAndMoveWorkRules(dialog, checks);
   ReplaceAndRemoveWorkRules(dialog, checks);
   dialog.Click(IDC_DELIVERED_TO);
@@ -190,12 +207,14 @@ TESTHOST_SCENARIO(ui_settings_edit,
   if (!LoadPluginOver(context, folder)) return false;
   const MessageCapturePause pause;
   const std::string compileError = ExpectedMessage(context, CompileErrorId, "unmatched (");
+  const FromMessages fromMessages{ExpectedMessage(context, FromNotOneAddressId, ""),
+                                  ExpectedMessage(context, FromTemplateInWildcardId, "")};
   int result = 0;
   DriveModal([&] { result = RunSetup(context); },
              [&](DWORD thread) {
                const DialogControls dialog(WaitForDialog(thread, IDC_MAILBOX));
                if (!checks.Expect(dialog.Window() != nullptr, "settings dialog shown")) return;
-               EditWorkMailbox(dialog, thread, compileError, checks);
+               EditWorkMailbox(dialog, thread, compileError, fromMessages, checks);
                // Switching mailboxes keeps every edit.
                checks.Expect(dialog.SelectComboItem(IDC_MAILBOX, "Home"), "select Home");
                checks.Expect(dialog.Checked(IDC_ENABLE) && dialog.Checked(IDC_DELIVERED_TO),

@@ -31,9 +31,12 @@ AddressRule Rule(bool regex, std::string pattern, std::string name = "",
   return rule;
 }
 
-std::string Joined(const std::vector<std::string>& problems) {
+std::string Joined(const std::vector<RuleProblem>& problems) {
   std::string text;
-  for (const std::string& problem : problems) text += problem + "|";
+  for (const RuleProblem& problem : problems) {
+    text += problem.text + "|";
+    EXPECT_FALSE(problem.todo.empty()) << problem.text;  // every problem says what to do
+  }
   return text;
 }
 

@@ -1,5 +1,7 @@
 #include "tools/fromsel/cli.h"
 
+#include "rules/byte_string.h"
+
 #include <algorithm>
 #include <exception>
 #include <filesystem>
@@ -10,9 +12,32 @@
 
 namespace fromsel::cli {
 
-Arguments::Arguments(std::vector<std::string> args, bool hex) : args_(std::move(args)), hex_(hex) {}
+const char* const VersionText = FROMSEL_VERSION_TEXT;
+
+namespace {
+
+constexpr const char* kEndOfOptions = "--";
+
+bool IsOptionLike(const std::string& arg) { return arg.size() > 2 && arg.compare(0, 2, "--") == 0; }
+
+// "--name=value" when `arg` is `name` with a value attached.
+bool HasAttachedValue(const std::string& arg, const std::string& name) {
+  return arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
+         arg[name.size()] == '=';
+}
+
+}  // namespace
+
+Arguments::Arguments(std::vector<std::string> args, bool hex, std::string usage)
+    : hex_(hex), usage_(std::move(usage)) {
+  auto end = std::find(args.begin(), args.end(), kEndOfOptions);
+  args_.assign(args.begin(), end);
+  if (end != args.end()) afterOptions_.assign(end + 1, args.end());
+}
 
 bool Arguments::TakeFlag(const std::string& name) {
+  for (const std::string& arg : args_)
+    if (HasAttachedValue(arg, name)) throw CliError{ExitUsage, "option " + name + " takes no value"};
   auto it = std::find(args_.begin(), args_.end(), name);
   if (it == args_.end()) return false;
   args_.erase(it);
@@ -20,12 +45,18 @@ bool Arguments::TakeFlag(const std::string& name) {
 }
 
 bool Arguments::TakeOption(const std::string& name, std::string& value) {
-  auto it = std::find(args_.begin(), args_.end(), name);
+  auto given = [&](const std::string& arg) { return arg == name || HasAttachedValue(arg, name); };
+  auto it = std::find_if(args_.begin(), args_.end(), given);
   if (it == args_.end()) return false;
-  if (it + 1 == args_.end()) throw CliError{ExitUsage, "option " + name + " needs a value"};
-  value = *(it + 1);
-  args_.erase(it, it + 2);
-  if (std::find(args_.begin(), args_.end(), name) != args_.end())
+  if (*it != name) {
+    value = it->substr(name.size() + 1);
+    args_.erase(it);
+  } else {
+    if (it + 1 == args_.end()) throw CliError{ExitUsage, "option " + name + " needs a value"};
+    value = *(it + 1);
+    args_.erase(it, it + 2);
+  }
+  if (std::find_if(args_.begin(), args_.end(), given) != args_.end())
     throw CliError{ExitUsage, "option " + name + " given more than once"};
   return true;
 }
@@ -38,12 +69,50 @@ std::int64_t Arguments::TakeNumber(const std::string& name, std::int64_t default
 
 std::vector<std::string> Arguments::Positionals(std::size_t minCount, std::size_t maxCount) {
   for (const std::string& arg : args_) {
-    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0)
-      throw CliError{ExitUsage, "unknown option " + arg};
+    if (IsOptionLike(arg)) throw CliError{ExitUsage, "unknown option " + arg};
   }
-  if (args_.size() < minCount) throw CliError{ExitUsage, "missing argument"};
-  if (args_.size() > maxCount) throw CliError{ExitUsage, "too many arguments"};
-  return args_;
+  std::vector<std::string> positionals = args_;
+  positionals.insert(positionals.end(), afterOptions_.begin(), afterOptions_.end());
+  if (positionals.size() < minCount) {
+    const std::string name = PositionalName(usage_, positionals.size());
+    throw CliError{ExitUsage, name.empty() ? "missing argument" : "missing argument " + name};
+  }
+  if (positionals.size() > maxCount) throw CliError{ExitUsage, "too many arguments"};
+  return positionals;
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == kEndOfOptions) return false;
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
+std::string PositionalName(const std::string& usage, std::size_t index) {
+  std::istringstream words(usage);
+  std::string word;
+  words >> word >> word;  // "fromsel" and the command
+  int depth = 0;
+  bool optionValueNext = false;
+  while (words >> word) {
+    const bool outside = depth == 0 && word[0] != '[';
+    depth += static_cast<int>(std::count(word.begin(), word.end(), '['));
+    depth -= static_cast<int>(std::count(word.begin(), word.end(), ']'));
+    if (word == "|") break;  // another form of the command follows
+    if (!outside) continue;
+    if (word.compare(0, 1, "-") == 0) {
+      optionValueNext = true;
+      continue;
+    }
+    if (optionValueNext) {
+      optionValueNext = false;
+      continue;
+    }
+    if (index == 0) return word;
+    --index;
+  }
+  return std::string();
 }
 
 std::string Arguments::Bytes(const std::string& arg) const {
@@ -145,6 +214,10 @@ std::string PrintableBytes(const std::string& bytes) {
   return printable;
 }
 
+std::string ReadMessage(const std::string& path, std::istream& in) {
+  return WithoutByteOrderMark(ReadInput(path == "-" ? std::string() : path, in));
+}
+
 namespace {
 
 bool EndsWithSeparator(const std::string& path) {
@@ -170,10 +243,20 @@ void PrintHelp(std::ostream& out) {
          "usage: fromsel [--hex] COMMAND [OPTIONS] ARGS\n\ncommands:\n";
   for (const Command& command : Commands())
     out << "  " << command.usage << "\n      " << command.summary << "\n";
-  out << "  fromsel help\n      this text; fromsel COMMAND --help for one command\n\n"
+  out << "  fromsel help\n      this text; fromsel COMMAND --help (or -h) for one command\n"
+         "  fromsel --version\n      the version\n\n"
          "--hex: PATTERN, SUBJECT, ADDRESS and TEMPLATE are given in hexadecimal.\n"
-         "Exit codes: 0 yes/match, 1 no/no match/problems, 64 usage error,\n"
-         "66 an input file or folder cannot be read.\n";
+         "Options take their value as --option VALUE or --option=VALUE; -- ends the\n"
+         "options, so that a PATTERN may start with -.\n\n"
+         "Exit codes:\n"
+         "  0   yes, match, done\n"
+         "  1   no, no match, unchanged, problems found\n"
+         "  2   a regular-expression search gave up (over its budget)\n"
+         "  3   a regular expression does not compile (search, rule)\n"
+         "  64  usage error: unknown command or option, missing or malformed argument\n"
+         "  66  an input file or folder cannot be read, or is too large\n"
+         "  70  an internal fault of fromsel\n"
+         "  74  the output could not be written\n";
 }
 
 void PrintCommandHelp(const Command& command, std::ostream& out) {
@@ -218,6 +301,10 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
   }
   const std::string name = args[0];
   args.erase(args.begin());
+  if (name == "--version") {
+    io.out << "fromsel " << VersionText << "\n";
+    return ExitYes;
+  }
   if (name == "help" || name == "--help" || name == "-h") {
     if (args.empty()) {
       PrintHelp(io.out);
@@ -230,12 +317,12 @@ int RunCommandLine(const std::vector<std::string>& argv, Output& io) {
   }
   const Command* command = FindCommand(name);
   if (!command) return Fail(io, ExitUsage, "unknown command " + name + " (try fromsel help)");
-  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+  if (AsksForHelp(args)) {
     PrintCommandHelp(*command, io.out);
     return ExitYes;
   }
   try {
-    Arguments arguments(args, hex);
+    Arguments arguments(args, hex, command->usage);
     if (arguments.TakeFlag("--hex")) arguments.EnableHex();
     return command->run(arguments, io);
   } catch (const CliError& error) {
@@ -277,29 +364,51 @@ const std::vector<Command>& Commands() {
        "Exit 0 match, 1 no match.\n"},
       {"expand", "fromsel expand PATTERN", "print the brace expansion of a pattern", RunExpand,
        "Prints each entry on its own line; an empty entry is an empty line. Exit 0.\n"},
-      {"addresses", "fromsel addresses [MESSAGE]",
+      {"addresses", "fromsel addresses [--json] [MESSAGE]",
        "print the candidate addresses of a raw message", RunAddresses,
-       "Reads MESSAGE, or stdin, and prints HEADER<TAB>ADDRESS lines in the order\n"
-       "the plug-in offers them: To, then Cc, then Delivered-To. In ADDRESS each\n"
-       "control byte and each backslash is written \\xHH (TAB as \\x09, \\ as \\x5C).\n"
+       "  --json        one JSON object per address: {\"header\", \"address\"}\n"
+       "Reads MESSAGE, or stdin (also for -), and prints HEADER<TAB>ADDRESS lines in\n"
+       "the order the plug-in offers them: To, then Cc, then Delivered-To. In ADDRESS\n"
+       "each control byte and each backslash is written \\xHH (TAB as \\x09, \\ as\n"
+       "\\x5C); with --json the address is a JSON string instead.\n"
        "Exit 0 when it printed an address, 1 otherwise.\n"},
       {"settings", "fromsel settings [FILE]",
        "print a settings file as the plug-in would save it", RunSettings,
        "Reads FILE, or stdin. Exit 0.\n"},
-      {"try", "fromsel try --data DIR --mailbox NAME [--folder PATH] [--explain] MESSAGE",
-       "print the headers the plug-in would set in a reply to MESSAGE", RunTry,
+      {"try",
+       "fromsel try --data DIR --mailbox NAME [--folder PATH] [--explain] [--json] [MESSAGE...]",
+       "print the headers the plug-in would set in a reply to each MESSAGE", RunTry,
        "  --data DIR      the host's data folder\n"
-       "  --mailbox NAME  a mailbox directory in it, such as Work.mb\n"
+       "  --mailbox NAME  a mailbox in it: its directory (Work.mb) or its account name\n"
        "  --folder PATH   the current folder, relative to DIR (default: the mailbox)\n"
-       "  --explain       first say why nothing happened, or which rule decided\n"
-       "Prints Sender: and From: as the plug-in sets them or unchanged; nothing\n"
-       "under DIR is written. Exit 0 when it set a header, 1 otherwise.\n"},
-      {"check", "fromsel check --data DIR", "report problems in every mailbox's rules", RunCheck,
-       "Prints MAILBOX: rule N: PROBLEM for each regular expression that does not\n"
-       "compile as rules compile it, wildcard pattern with an unmatched { or over\n"
-       "the expansion limit, field holding TAB, CR, LF or NUL, and empty pattern;\n"
-       "and MAILBOX: PROBLEM for a settings file that is unreadable, a folder or too large.\n"
-       "Exit 0 when there is no problem, 1 otherwise.\n"},
+       "  --explain       first say why nothing happened (and, on a miss, each\n"
+       "                  address with the outcome of every rule tried), or which\n"
+       "                  rule decided\n"
+       "  --json          one JSON object per message\n"
+       "Reads each MESSAGE, or stdin when there is none or it is -. Prints Sender:\n"
+       "and From: as the plug-in sets them, or unchanged; with several messages each\n"
+       "block starts with message: PATH. Nothing under DIR is written.\n"
+       "Exit 0 when a header was set for every message, 1 otherwise.\n"},
+      {"check", "fromsel check --data DIR [--json]",
+       "report problems and notes in every mailbox's settings", RunCheck,
+       "  --json        one JSON object per finding\n"
+       "Prints MAILBOX: [line N: | rule N: ]problem|note: WHAT -- WHAT TO DO.\n"
+       "Problems change what a reply does or silently turn rules off: a regular\n"
+       "expression that does not compile as rules compile it, a wildcard pattern\n"
+       "with an unmatched { or over the expansion limit, a field holding TAB, CR,\n"
+       "LF or NUL, an empty pattern, a From field that cannot give one address,\n"
+       "no >Enable line, setting lines the plug-in ignores, lines ended by CR\n"
+       "alone, text beyond a rule's third field, an unreadable settings file.\n"
+       "Notes: names written in quotes, a byte-order mark, a mailbox that is off,\n"
+       "lines that look like comments, a rule matching every address and the\n"
+       "rules after it, duplicate patterns.\n"
+       "Exit 0 when there is no problem (notes do not count), 1 otherwise.\n"},
+      {"mailboxes", "fromsel mailboxes --data DIR [--json]",
+       "list the mailboxes of a data folder", RunMailboxes,
+       "  --json        one JSON object per mailbox: {\"directory\", \"name\",\n"
+       "                \"enabled\", \"rules\"}\n"
+       "Prints DIRECTORY<TAB>ACCOUNT NAME<TAB>on|off<TAB>N rules for each mailbox\n"
+       "directory; try --mailbox takes either name. Exit 0.\n"},
   };
   return commands;
 }

@@ -43,19 +43,23 @@ struct Output {
 };
 
 // The arguments after the command name, with --hex already taken out.
+// Options come before a "--" argument, which ends them: what follows it
+// is positional whatever it looks like.
 class Arguments {
  public:
-  Arguments(std::vector<std::string> args, bool hex);
+  // `usage` is the command's usage line: it names the positionals.
+  Arguments(std::vector<std::string> args, bool hex, std::string usage = "");
 
   // Removes a flag; true when it was present.
   bool TakeFlag(const std::string& name);
-  // Removes an option with a value ("--options N"); false when absent.
-  // Giving the same option twice is a usage error.
+  // Removes an option with a value ("--options N" or "--options=N");
+  // false when absent. Giving the same option twice is a usage error.
   bool TakeOption(const std::string& name, std::string& value);
   // A number option: decimal or 0x hexadecimal; the default when absent.
   std::int64_t TakeNumber(const std::string& name, std::int64_t defaultValue);
   // After all options are taken: the positional arguments. An argument that
-  // still starts with "--" is an unknown option (a usage error).
+  // still starts with "--" before any "--" is an unknown option (a usage
+  // error); too few name the first missing one from the usage line.
   std::vector<std::string> Positionals(std::size_t minCount, std::size_t maxCount);
   // A positional that is raw bytes (PATTERN, SUBJECT, ...): decoded when --hex.
   std::string Bytes(const std::string& arg) const;
@@ -63,12 +67,24 @@ class Arguments {
   void EnableHex() { hex_ = true; }
 
  private:
-  std::vector<std::string> args_;
+  std::vector<std::string> args_;  // before "--"
+  std::vector<std::string> afterOptions_;
   bool hex_;
+  std::string usage_;
 };
+
+// True when the arguments ask for help (-h or --help before any "--").
+bool AsksForHelp(const std::vector<std::string>& args);
+
+// The name of positional `index` (from 0) in a usage line, such as SUBJECT
+// for 1 in "fromsel search [--options N] PATTERN SUBJECT"; empty when none.
+std::string PositionalName(const std::string& usage, std::size_t index);
 
 std::int64_t ParseNumber(const std::string& text, const std::string& what);
 std::string DecodeHex(const std::string& text);
+
+// The version the command reports for --version.
+extern const char* const VersionText;
 
 // Reads a file, or all of `in` when `path` is empty. Throws CliError 66 when
 // it cannot be read, is a folder, a pipe or a device (which could keep the
@@ -79,6 +95,10 @@ std::string ReadInput(const std::string& path, std::istream& in);
 // to 0x1F, 0x7F) and the backslash written as \xHH, so that no input prints
 // a line of its own and every backslash in the output starts an escape.
 std::string PrintableBytes(const std::string& bytes);
+
+// A raw message: a file, or all of `in` when `path` is empty or "-";
+// without a byte-order mark at its start, which would hide the first header.
+std::string ReadMessage(const std::string& path, std::istream& in);
 
 // A folder as the host gives it: ending in one separator (a backslash is
 // added when it ends in neither kind).
@@ -109,5 +129,6 @@ int RunAddresses(Arguments& args, Output& io);
 int RunSettings(Arguments& args, Output& io);
 int RunTry(Arguments& args, Output& io);
 int RunCheck(Arguments& args, Output& io);
+int RunMailboxes(Arguments& args, Output& io);
 
 }  // namespace fromsel::cli

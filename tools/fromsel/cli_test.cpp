@@ -25,7 +25,12 @@ TEST(Cli, BadCommandLinesGiveOneLineAndTheirCode) {
       {{"--hex"}, ExitUsage, "missing command"},
       {{"settings", "--bogus"}, ExitUsage, "unknown option --bogus"},
       {{"settings", "a", "b"}, ExitUsage, "too many arguments"},
-      {{"expand"}, ExitUsage, "missing argument"},
+      {{"expand"}, ExitUsage, "missing argument PATTERN"},
+      {{"search", "a"}, ExitUsage, "missing argument SUBJECT"},
+      {{"rule", "--regex", "a"}, ExitUsage, "missing argument ADDRESS"},
+      {{"wildcard", "--flags=x", "a", "a"}, ExitUsage, "malformed number for --flags: x"},
+      {{"rule", "--regex=1", "a", "a"}, ExitUsage, "option --regex takes no value"},
+      {{"settings", "--", "a", "b"}, ExitUsage, "too many arguments"},
       {{"wildcard", "--flags"}, ExitUsage, "needs a value"},
       {{"wildcard", "--flags", "12x", "a", "a"}, ExitUsage, "malformed number"},
       {{"wildcard", "--flags", "0x", "a", "a"}, ExitUsage, "malformed number"},
@@ -61,6 +66,50 @@ TEST(Cli, HelpListsEveryCommandAndEachCommandHasItsOwn) {
     EXPECT_NE(own.out.find("Exit 0"), std::string::npos) << own.out;
     EXPECT_EQ(RunFromsel({"help", command.name}).out, own.out);
   }
+}
+
+// Conventions shared with other command-line programs.
+TEST(Cli, VersionHelpOptionValuesAndEndOfOptions) {
+  CliRun run = RunFromsel({"--version"});
+  EXPECT_EQ(run.code, ExitYes);
+  EXPECT_EQ(run.out, std::string("fromsel ") + VersionText + "\n");
+  // -h before any other check, even of a command line that is wrong.
+  for (const Argv& argv : {Argv{"try", "-h"}, Argv{"check", "--bogus", "--help"},
+                           Argv{"rule", "-h", "--regex"}}) {
+    run = RunFromsel(argv);
+    EXPECT_EQ(run.code, ExitYes) << run.err;
+    EXPECT_EQ(run.out.rfind("usage: fromsel " + argv[0], 0), 0u) << run.out;
+  }
+  EXPECT_EQ(RunFromsel({"wildcard", "--flags=0", "--", "-h", "-h"}).out, "match\n");
+  EXPECT_EQ(RunFromsel({"wildcard", "--", "--x", "--X"}).out, "match\n");
+  EXPECT_EQ(RunFromsel({"rule", "--template=me@x", "--", "-*", "-a"}).out,
+            "match\naddress: me@x\n");
+  // Every exit code is listed in help.
+  const std::string help = RunFromsel({"help"}).out;
+  for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  64 ", "  66 ", "  70 ", "  74 "})
+    EXPECT_NE(help.find(code), std::string::npos) << code;
+}
+
+TEST(Cli, PositionalNamesComeFromTheUsage) {
+  EXPECT_EQ(PositionalName("fromsel search [--options N] [--start S] PATTERN SUBJECT | --batch", 1),
+            "SUBJECT");
+  EXPECT_EQ(PositionalName("fromsel try --data DIR --mailbox NAME [MESSAGE...]", 0), "");
+  EXPECT_EQ(PositionalName("fromsel rule [--regex] [--template TEMPLATE] PATTERN ADDRESS", 0),
+            "PATTERN");
+}
+
+// A regex rule that fails on a leading * is told to be a wildcard rule, and
+// the position counts from the pattern as given.
+TEST(Cli, RuleErrorPositionsCountFromThePattern) {
+  const CliRun run = RunFromsel({"rule", "--regex", "*@example.com", "a@example.com"});
+  EXPECT_EQ(run.code, ExitCompileError);
+  EXPECT_EQ(run.out,
+            "error: invalid regular expression; there's no previous pattern, to which '*' would "
+            "define cardinality at 1 (a leading * is wildcard syntax: make this a wildcard rule, "
+            "or write .* for any text)\n");
+  EXPECT_EQ(RunFromsel({"rule", "--regex", "a|*", "a"}).out,
+            "error: invalid regular expression; there's no previous pattern, to which '*' would "
+            "define cardinality at 3\n");
 }
 
 // --hex is accepted before the command and among the command's options,

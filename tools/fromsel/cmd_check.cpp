@@ -1,77 +1,74 @@
 // fromsel check --data DIR: reads every mailbox's settings file as the
-// plug-in does at start and reports each rule that cannot work as written.
-#include <algorithm>
-#include <filesystem>
+// plug-in does at start and reports what makes it behave otherwise than
+// its writer meant (problems) and what is worth knowing (notes).
 #include <ostream>
-#include <system_error>
 
 #include "pattern/regex/program.h"
-#include "platform/platform.h"
-#include "rules/settings_text.h"
-#include "tools/fromsel/check_rules.h"
+#include "rules/settings.h"
 #include "tools/fromsel/cli.h"
+#include "tools/fromsel/data_folder.h"
+#include "tools/fromsel/json_lines.h"
+#include "tools/fromsel/settings_lint.h"
 
 namespace fromsel::cli {
 namespace {
 
-// A settings file is a few lines per rule; anything this large is not one,
-// and reading it whole would only exhaust memory.
-constexpr std::uintmax_t kMaxSettingsFileBytes = MaxInputBytes;
-
-std::filesystem::path NativePath(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return std::filesystem::path(path);
+// "line 3: " or "rule 2: " or nothing, for a finding of the whole file.
+std::string Place(const Finding& finding) {
+  if (finding.line) return "line " + std::to_string(finding.line) + ": ";
+  if (finding.rule) return "rule " + std::to_string(finding.rule) + ": ";
+  return std::string();
 }
 
-void RequireReadableFolder(const std::string& folder) {
-  std::error_code error;
-  std::filesystem::directory_iterator probe(NativePath(folder), error);
-  if (error) throw CliError{ExitNoInput, "cannot read folder " + folder};
+void PrintFinding(const std::string& mailbox, const Finding& finding, bool json,
+                  std::ostream& out) {
+  if (!json) {
+    out << mailbox << ": " << Place(finding) << SeverityName(finding.severity) << ": "
+        << finding.text << " -- " << finding.todo << "\n";
+    return;
+  }
+  out << "{\"mailbox\": " << JsonString(mailbox);
+  if (finding.line) out << ", \"line\": " << finding.line;
+  if (finding.rule) out << ", \"rule\": " << finding.rule;
+  out << ", \"severity\": \"" << SeverityName(finding.severity)
+      << "\", \"text\": " << JsonString(finding.text) << ", \"todo\": " << JsonString(finding.todo)
+      << "}\n";
 }
 
-std::vector<std::string> MailboxDirectories(const std::string& dataFolder) {
-  std::vector<std::string> names;
-  for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder))
-    if (entry.isDirectory) names.push_back(entry.name);
-  // The listing order is the platform's; reports are easier to compare sorted.
-  std::sort(names.begin(), names.end());
-  return names;
+// A settings file the plug-in cannot read: it runs the mailbox without rules.
+Finding UnreadableFile(SettingsFileState state) {
+  const std::string name = SettingsFileName;
+  switch (state) {
+    case SettingsFileState::Folder:
+      return {Severity::Problem, 0, 0, name + " is a folder, not a file",
+              "remove the folder; the settings dialog writes the file"};
+    case SettingsFileState::TooLarge:
+      return {Severity::Problem, 0, 0,
+              name + " is larger than " + std::to_string(MaxInputBytes >> 20) + " MiB",
+              "this is no settings file; move it away"};
+    default:
+      return {Severity::Problem, 0, 0, "cannot read " + name,
+              "make the file readable; the plug-in runs the mailbox without rules"};
+  }
 }
 
-// Problems of one mailbox, printed as they are found; returns their count.
-std::size_t CheckMailbox(const std::string& dataFolder, const std::string& mailbox,
+// Findings of one mailbox, printed as they are found; returns the number
+// of problems among them.
+std::size_t CheckMailbox(const std::string& dataFolder, const std::string& mailbox, bool json,
                          std::ostream& out) {
-  const std::string path = dataFolder + mailbox + "\\" + SettingsFileName;
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(NativePath(path), error);
-  if (!std::filesystem::exists(status)) return 0;  // no rules: nothing to check
-  if (std::filesystem::is_directory(status)) {
-    // The plug-in cannot read it either and runs the mailbox without rules.
-    out << mailbox << ": " << SettingsFileName << " is a folder, not a file\n";
-    return 1;
-  }
-  const std::uintmax_t size = std::filesystem::file_size(NativePath(path), error);
-  if (!error && size > kMaxSettingsFileBytes) {
-    out << mailbox << ": " << SettingsFileName << " is larger than "
-        << kMaxSettingsFileBytes / (1024 * 1024) << " MiB\n";
-    return 1;
-  }
   std::string text;
-  if (!platform::ReadWholeFile(path, text)) {
-    // The plug-in would silently run this mailbox without rules.
-    out << mailbox << ": cannot read " << SettingsFileName << "\n";
+  const SettingsFileState state = ReadSettingsFile(dataFolder, mailbox, text);
+  if (state == SettingsFileState::Missing) return 0;  // no rules: nothing to check
+  if (state != SettingsFileState::Read) {
+    PrintFinding(mailbox, UnreadableFile(state), json, out);
     return 1;
   }
-  MailboxSettings settings;
-  ParseSettingsText(text, settings);
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < settings.rules.size(); ++i) {
-    for (const std::string& problem : RuleProblems(settings.rules[i])) {
-      out << mailbox << ": rule " << i + 1 << ": " << problem << "\n";
-      ++count;
-    }
+  std::size_t problems = 0;
+  for (const Finding& finding : LintSettingsText(text)) {
+    PrintFinding(mailbox, finding, json, out);
+    if (finding.severity == Severity::Problem) ++problems;
   }
-  return count;
+  return problems;
 }
 
 }  // namespace
@@ -79,16 +76,18 @@ std::size_t CheckMailbox(const std::string& dataFolder, const std::string& mailb
 int RunCheck(Arguments& args, Output& io) {
   std::string data;
   if (!args.TakeOption("--data", data)) throw CliError{ExitUsage, "check needs --data DIR"};
+  const bool json = args.TakeFlag("--json");
   args.Positionals(0, 0);
   if (data.empty()) throw CliError{ExitUsage, "check needs a non-empty --data DIR"};
   RequireReadableFolder(data);
   const std::string dataFolder = WithSeparator(data);
-  const std::vector<std::string> mailboxes = MailboxDirectories(dataFolder);
+  const std::vector<MailboxDirectory> mailboxes = ListMailboxDirectories(dataFolder);
   if (mailboxes.empty()) throw CliError{ExitNoInput, "no mailbox (*.mb folder) in " + data};
 
   regex::InstallCaseTable();
   std::size_t problems = 0;
-  for (const std::string& mailbox : mailboxes) problems += CheckMailbox(dataFolder, mailbox, io.out);
+  for (const MailboxDirectory& mailbox : mailboxes)
+    problems += CheckMailbox(dataFolder, mailbox.directory, json, io.out);
   return problems > 0 ? ExitNo : ExitYes;
 }
 

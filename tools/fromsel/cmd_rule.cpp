@@ -8,6 +8,7 @@
 #include "sender/regex_rule.h"
 #include "sender/rule_cache.h"
 #include "sender/rule_match.h"
+#include "tools/fromsel/check_rules.h"
 #include "tools/fromsel/cli.h"
 
 namespace fromsel::cli {
@@ -39,7 +40,8 @@ int RunRule(Arguments& args, Output& io) {
   const bool matched = RuleMatches(rule, address, registers.get());
   const std::string compileError = RuleCompileError(rule);
   if (rule.regex && !compileError.empty()) {
-    io.out << "error: " << compileError << "\n";
+    // Positions counted from PATTERN as given, not from the rule form.
+    io.out << "error: " << CompileErrorForAuthor(rule.pattern, compileError) << "\n";
     return ExitCompileError;
   }
   if (!matched) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "testing/test_folder.h"
+#include "tools/fromsel/json_lines.h"
 #include "tools/fromsel/run_fromsel_test.h"
 
 namespace fromsel::cli {
@@ -52,12 +53,14 @@ INSTANTIATE_TEST_SUITE_P(
         ExampleCase{"WholeMatch",
                     {"--mailbox", "work.MB", Message("press-alias.eml")},
                     0,
-                    "From: Jane Doe (Example Corp) <PRESS@example.net>\n"},
+                    "From: \"Jane Doe (Example Corp)\" <PRESS@example.net>\n"},
         ExampleCase{"FolderFromAddr",
                     {"--mailbox", "Work.mb", "--folder", "Work.mb/Lists/", "--explain",
                      Message("mailing-list.eml")},
                     1,
-                    "folder has FromAddr\nunchanged\n"},
+                    "folder has FromAddr\n  FromAddr=jane.lists@example.com in the folder's "
+                    "Folder.ini; this folder's own From address wins: clear it in the folder's "
+                    "properties to let Fromsel decide\nunchanged\n"},
         ExampleCase{"DeliveredTo",
                     {"--explain", "--mailbox", "Home.mb", Message("bcc-delivered.eml")},
                     0,
@@ -71,7 +74,23 @@ INSTANTIATE_TEST_SUITE_P(
         ExampleCase{"NoMatch",
                     {"--mailbox", "Home.mb", "--explain", Message("sales-inquiry.eml")},
                     1,
-                    "no recipient matched\nunchanged\n"}),
+                    "no recipient matched\n"
+                    "To: orders@sales.example.com\n"
+                    "  rule 1, (.+)@home\\.example\\.net: no match\n"
+                    "  rule 2, *@{mail.example,post.example}: no match\n"
+                    "Cc: procurement@customer.example\n"
+                    "  rule 1, (.+)@home\\.example\\.net: no match\n"
+                    "  rule 2, *@{mail.example,post.example}: no match\n"
+                    "Delivered-To: jane.doe@example.com\n"
+                    "  rule 1, (.+)@home\\.example\\.net: no match\n"
+                    "  rule 2, *@{mail.example,post.example}: no match\n"
+                    "unchanged\n"},
+        ExampleCase{"AccountNameAndSeveralMessages",
+                    {"--mailbox", "home", Message("group.eml"), Message("sales-inquiry.eml")},
+                    1,
+                    "message: " + Message("group.eml") +
+                        "\nFrom: John Smith <john.smith@mail.example>\n"
+                        "message: " + Message("sales-inquiry.eml") + "\nunchanged\n"}),
     [](const ::testing::TestParamInfo<ExampleCase>& info) { return info.param.name; });
 
 class TryFolderTest : public ::testing::Test {
@@ -98,7 +117,8 @@ TEST_F(TryFolderTest, NeverWritesToTheDataFolder) {
   const auto before = folder_.Snapshot();
   EXPECT_EQ(Try({"--mailbox", "Plain.mb", Path("message.eml")}).out, "unchanged\n");
   EXPECT_EQ(Try({"--mailbox", "Off.mb", "--explain", Path("message.eml")}).out,
-            "disabled\nunchanged\n");
+            "disabled\n  fromsel.ini says >Enable=0: tick Enable in the settings dialog\n"
+            "unchanged\n");
   EXPECT_EQ(folder_.Snapshot(), before);
 }
 
@@ -112,6 +132,87 @@ TEST_F(TryFolderTest, ExplainNamesWhereTheWorkBoundWasReached) {
   EXPECT_EQ(run.code, ExitNo);
   EXPECT_EQ(run.out, "work bound reached\nheader: To\naddress: " + std::string(30, 'x') +
                          "\nrule: 1\npattern: (x+x+)+\\1y\nunchanged\n");
+}
+
+// Why a mailbox is off: no file, no line the plug-in reads, or Enable=0.
+TEST_F(TryFolderTest, ExplainSaysWhyTheMailboxIsOff) {
+  folder_.MakeDirectory("Blank.mb");
+  folder_.WriteFile("Blank.mb/fromsel.ini", "> Enable=1\n::*\t\tme@x\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"Plain.mb", "Plain.mb has no fromsel.ini: tick Enable for it in the settings dialog"},
+      {"Blank.mb", "fromsel.ini has no >Enable line: add >Enable=1"},
+      {"Off.mb", "fromsel.ini says >Enable=0: tick Enable in the settings dialog"}};
+  for (const auto& [mailbox, why] : cases) {
+    const CliRun run = Try({"--mailbox", mailbox, "--explain", Path("message.eml")});
+    EXPECT_EQ(run.code, ExitNo);
+    EXPECT_EQ(run.out, std::string("disabled\n  ") + why + "\nunchanged\n");
+  }
+}
+
+// A miss names every rule's outcome for every candidate, in order; rule-form
+// error positions count from the pattern as written.
+TEST_F(TryFolderTest, ExplainListsEveryTestOfAMiss) {
+  std::string wide;
+  for (int i = 0; i < 13; ++i) wide += "{a,b}";
+  folder_.MakeDirectory("Work.mb");
+  folder_.WriteFile("Work.mb/fromsel.ini",
+                    ">Enable=1\n:R:*@example.org\t\tme@x\n::" + wide + "\t\tme@x\n::b@x\t\t\n");
+  folder_.WriteFile("two.eml", "To: a@example.org\r\nCc: c@x\r\n\r\n");
+  const CliRun run = Try({"--mailbox", "Work.mb", "--explain", Path("two.eml")});
+  EXPECT_EQ(run.code, ExitNo);
+  const std::string rules =
+      "  rule 1, *@example.org: compile error: invalid regular expression; there's no previous "
+      "pattern, to which '*' would define cardinality at 1 (a leading * is wildcard syntax: make "
+      "this a wildcard rule, or write .* for any text)\n"
+      "  rule 2, " + wide + ": over the brace limit\n"
+      "  rule 3, b@x: no match\n";
+  EXPECT_EQ(run.out, "no recipient matched\nTo: a@example.org\n" + rules + "Cc: c@x\n" + rules +
+                         "unchanged\n");
+}
+
+// The message from standard input (absent or "-"), without a byte-order
+// mark, which would otherwise hide the To line.
+TEST_F(TryFolderTest, MessageFromStandardInputAndWithAByteOrderMark) {
+  folder_.MakeDirectory("Work.mb");
+  folder_.WriteFile("Work.mb/fromsel.ini", ">Enable=1\n::*@example.org\tMe\tme@x\n");
+  const std::string message = "\xEF\xBB\xBFTo: a@example.org\r\n\r\n";
+  for (const std::vector<std::string>& tail :
+       {std::vector<std::string>{}, std::vector<std::string>{"-"},
+        std::vector<std::string>{"--", "-"}}) {
+    std::vector<std::string> argv = {"try", "--data", Root(), "--mailbox", "Work.mb"};
+    argv.insert(argv.end(), tail.begin(), tail.end());
+    const CliRun run = RunFromsel(argv, message);
+    EXPECT_EQ(run.code, ExitYes) << run.err;
+    EXPECT_EQ(run.out, "From: Me <me@x>\n");
+  }
+  folder_.WriteFile("bom.eml", message);
+  EXPECT_EQ(RunFromsel({"addresses", Path("bom.eml")}).out, "To\ta@example.org\n");
+}
+
+TEST_F(TryFolderTest, JsonGivesOneObjectPerMessage) {
+  folder_.MakeDirectory("Work.mb");
+  folder_.WriteFile("Work.mb/fromsel.ini", ">Enable=1\n:S:*@example.org\tDoe, J\tme@x\n");
+  const CliRun run = Try({"--mailbox=Work.mb", "--json", "--explain", Path("message.eml"),
+                          Path("message.eml")});
+  EXPECT_EQ(run.code, ExitYes) << run.err;
+  const std::string object =
+      "{\"message\": " + JsonString(Path("message.eml")) +
+      ", \"headers\": {\"Sender\": \"<me@x>\", \"From\": \"\\\"Doe, J\\\" <me@x>\"}"
+      ", \"header\": \"To\", \"address\": \"a@example.org\", \"rule\": 1, \"pattern\": "
+      "\"*@example.org\", \"candidates\": [{\"header\": \"To\", \"address\": "
+      "\"a@example.org\", \"tests\": [{\"rule\": 1, \"outcome\": \"match\"}]}]}\n";
+  EXPECT_EQ(run.out, object + object);
+}
+
+TEST_F(TryFolderTest, UnknownMailboxListsTheValidNames) {
+  folder_.MakeMailbox("Work.mb", "Work Account");
+  const CliRun run = Try({"--mailbox", "Personal", Path("message.eml")});
+  EXPECT_EQ(run.code, ExitNoInput);
+  EXPECT_TRUE(IsOneErrorLine(run));
+  EXPECT_NE(run.err.find("the mailboxes are: Off.mb, Plain.mb, Work.mb (Work Account)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Try({"--mailbox", "work account", Path("message.eml")}).out, "unchanged\n");
 }
 
 struct ErrorCase {

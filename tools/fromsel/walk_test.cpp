@@ -1,6 +1,8 @@
 // fromsel check over real data folders in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "testing/test_folder.h"
 #include "tools/fromsel/run_fromsel_test.h"
 
@@ -41,18 +43,23 @@ TEST(CheckCommand, ReportsEveryProblemByMailboxAndRule) {
   const CliRun run = Check(data);
   EXPECT_EQ(run.code, ExitNo);
   EXPECT_EQ(run.err, "");
-  const std::string compileProblem = "Work.mb: rule 2: regular expression does not compile: ";
+  const std::string compileProblem =
+      "Work.mb: rule 2: problem: regular expression does not compile: ";
   ASSERT_NE(run.out.find(compileProblem), std::string::npos) << run.out;
   const std::size_t compileLineEnd = run.out.find('\n', run.out.find(compileProblem));
   const std::string withoutCompilerText =
       run.out.substr(0, run.out.find(compileProblem) + compileProblem.size()) +
       run.out.substr(compileLineEnd);
   EXPECT_EQ(withoutCompilerText,
-            "Home.mb: rule 2: pattern holds a TAB\n"
-            "Work.mb: rule 1: empty pattern\n"
-            "Work.mb: rule 2: regular expression does not compile: \n"
-            "Work.mb: rule 3: address holds a CR\n"
-            "Work.mb: rule 3: unmatched { in wildcard pattern\n");
+            "Home.mb: problem: no >Enable line, so the mailbox is off -- add the line "
+            ">Enable=1, or tick Enable in the settings dialog\n"
+            "Home.mb: rule 2: problem: pattern holds a TAB -- retype the field in the settings "
+            "dialog, or mend the line in fromsel.ini\n"
+            "Work.mb: rule 1: problem: empty pattern -- give the rule a pattern, or remove it\n"
+            "Work.mb: rule 2: problem: regular expression does not compile: \n"
+            "Work.mb: rule 3: problem: address holds a CR -- retype the field in the settings "
+            "dialog, or mend the line in fromsel.ini\n"
+            "Work.mb: rule 3: problem: unmatched { in wildcard pattern -- add the missing }\n");
   EXPECT_EQ(data.Snapshot(), before);
 }
 
@@ -67,9 +74,14 @@ TEST(CheckCommand, SettingsFilesThatAreNoTextFiles) {
   const CliRun run = Check(data);
   EXPECT_EQ(run.code, ExitNo);
   EXPECT_EQ(run.out,
-            "Big.mb: fromsel.ini is larger than 256 MiB\n"
-            "Bin.mb: rule 1: pattern holds a NUL byte\n"
-            "Dir.mb: fromsel.ini is a folder, not a file\n");
+            "Big.mb: problem: fromsel.ini is larger than 256 MiB -- this is no settings file; "
+            "move it away\n"
+            "Bin.mb: problem: no >Enable line, so the mailbox is off -- add the line >Enable=1, "
+            "or tick Enable in the settings dialog\n"
+            "Bin.mb: rule 1: problem: pattern holds a NUL byte -- retype the field in the "
+            "settings dialog, or mend the line in fromsel.ini\n"
+            "Dir.mb: problem: fromsel.ini is a folder, not a file -- remove the folder; the "
+            "settings dialog writes the file\n");
 }
 
 TEST(CheckCommand, DataFolderThatCannotBeUsed) {
@@ -89,6 +101,40 @@ TEST(CheckCommand, DataFolderThatCannotBeUsed) {
   run = RunFromsel({"check", "--data", (data.path() / "Plain.mb").string()});
   EXPECT_EQ(run.code, ExitNoInput);
   EXPECT_TRUE(IsOneErrorLine(run)) << run.err;
+}
+
+// Notes do not change the exit code; --json gives one object per finding.
+TEST(CheckCommand, NotesAloneExitZeroAndJsonHasOneObjectEach) {
+  TestFolder data;
+  data.MakeDirectory("Work.mb");
+  data.WriteFile("Work.mb/fromsel.ini",
+                 "\xEF\xBB\xBF>Enable=1\n::*@x\tDoe, Jane\tj@x\n::*\t\t\n::a@x\t\t\n");
+  CliRun run = Check(data);
+  EXPECT_EQ(run.code, ExitYes) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4) << run.out;
+  run = RunFromsel({"check", "--json", "--data", data.path().string()});
+  EXPECT_EQ(run.code, ExitYes);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+            "{\"mailbox\": \"Work.mb\", \"line\": 1, \"severity\": \"note\", \"text\": \"the "
+            "file starts with a byte-order mark, which Fromsel skips\", \"todo\": \"nothing to "
+            "do; the settings dialog saves the file without it\"}");
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '{'), 4) << run.out;
+}
+
+TEST(MailboxesCommand, ListsDirectoriesWithAccountSwitchAndRules) {
+  TestFolder data;
+  data.MakeMailbox("Work.mb", "Work");
+  data.MakeMailbox("1a2b.mb", "Personal");
+  data.WriteFile("Work.mb/fromsel.ini", ">Enable=1\n::a@x\t\t\n::b@x\t\t\n");
+  data.WriteFile("Plain.mb", "");
+  CliRun run = RunFromsel({"mailboxes", "--data", data.path().string()});
+  EXPECT_EQ(run.code, ExitYes);
+  EXPECT_EQ(run.out, "1a2b.mb\tPersonal\toff\t0 rules\nWork.mb\tWork\ton\t2 rules\n");
+  run = RunFromsel({"mailboxes", "--json", "--data=" + data.path().string()});
+  EXPECT_EQ(run.out,
+            "{\"directory\": \"1a2b.mb\", \"name\": \"Personal\", \"enabled\": false, "
+            "\"rules\": 0}\n{\"directory\": \"Work.mb\", \"name\": \"Work\", \"enabled\": "
+            "true, \"rules\": 2}\n");
 }
 
 TEST(CheckCommand, ShippedExampleDataIsClean) {

@@ -87,6 +87,13 @@ EditResult ValidateRuleFields(const RuleFields& fields) {
       return result;
     }
   }
+  const AddressFieldProblem problem = FindAddressFieldProblem(stored);
+  if (problem != AddressFieldProblem::None) {
+    EditResult result;
+    result.verdict = EditVerdict::BadAddress;
+    result.addressProblem = problem;
+    return result;
+  }
   return {};
 }
 

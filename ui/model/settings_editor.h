@@ -12,6 +12,7 @@
 
 #include "rules/address_rule.h"
 #include "rules/settings.h"
+#include "sender/address_field.h"
 
 namespace fromsel {
 
@@ -25,12 +26,14 @@ struct RuleFields {
   bool verp = false;
 };
 
-// How an edit ended. Beep and CompileError leave everything unchanged.
-enum class EditVerdict { Done, Beep, CompileError };
+// How an edit ended. Beep, CompileError and BadAddress leave everything
+// unchanged.
+enum class EditVerdict { Done, Beep, CompileError, BadAddress };
 
 struct EditResult {
   EditVerdict verdict = EditVerdict::Done;
   std::string errorText;  // the compiler's text for CompileError
+  AddressFieldProblem addressProblem = AddressFieldProblem::None;  // for BadAddress
   int selection = -1;     // the moved rule's new index after Up or Dn
 };
 
@@ -66,7 +69,8 @@ AddressRule ReadRule(const RuleFields& fields);
 
 // Whether a rule may be entered: an empty pattern, or any stored text that
 // would break the settings file, beeps; a regular expression must compile
-// on its own (without the anchors rule matching adds), case-insensitively.
+// on its own (without the anchors rule matching adds), case-insensitively;
+// and the From field must be able to give one address (BadAddress).
 EditResult ValidateRuleFields(const RuleFields& fields);
 
 // One mailbox as the dialog lists it.

@@ -119,12 +119,47 @@ TEST(ValidateRuleFields, RefusesWhatCannotBeStoredOrCompiled) {
       {"position counted alone", Fields("*a", "", "", true), EditVerdict::CompileError,
        "invalid regular expression; there's no previous pattern, to which '*' would "
        "define cardinality at 1"},
+      // The From field: one address, blanks allowed (the local part is quoted).
+      {"blank in From", Fields("*", "", "john doe@example.net"), EditVerdict::Done, ""},
+      {"angle address in From", Fields("*", "Jane", "<jane@x.example>"), EditVerdict::BadAddress,
+       ""},
+      {"name in From", Fields("*", "", "Jane Doe <jane@x.example>"), EditVerdict::BadAddress, ""},
+      {"list in From", Fields("*", "", "a@x, b@x"), EditVerdict::BadAddress, ""},
+      {"group beyond the pattern", Fields("(.+)@x", "Kim", "\\2@w.example", true),
+       EditVerdict::BadAddress, ""},
+      {"template in a wildcard rule", Fields("*@w.example", "", "me+\\1@w.example"),
+       EditVerdict::BadAddress, ""},
   };
   for (const ValidationCase& c : cases) {
     const EditResult result = ValidateRuleFields(c.fields);
     EXPECT_EQ(result.verdict, c.verdict) << c.what;
     EXPECT_EQ(result.errorText, c.errorText) << c.what;
   }
+}
+
+TEST(ValidateRuleFields, NamesTheFromFieldsProblem) {
+  EXPECT_EQ(ValidateRuleFields(Fields("*", "", "<a@x>")).addressProblem,
+            AddressFieldProblem::NotOneAddress);
+  EXPECT_EQ(ValidateRuleFields(Fields("(.+)@x", "", "\\2@w", true)).addressProblem,
+            AddressFieldProblem::GroupBeyondPattern);
+  EXPECT_EQ(ValidateRuleFields(Fields("*", "", "\\&")).addressProblem,
+            AddressFieldProblem::TemplateInWildcardRule);
+}
+
+// Stored files load as they are: the check is the dialog's, on entry only.
+TEST(SettingsEditor, RulesFromAFileAreKeptWhateverTheirFromField) {
+  SettingsTable table;
+  MailboxSettings& work = table["work.mb"];
+  AddressRule rule;
+  rule.pattern = "*";
+  rule.address = "Jane <jane@x.example>";
+  work.rules.push_back(rule);
+  SettingsEditor loaded(table);
+  loaded.AddMailbox("Work.mb", "Work");
+  ASSERT_EQ(loaded.RuleCount(), 1u);
+  EXPECT_EQ(loaded.RuleAt(0)->address, "Jane <jane@x.example>");
+  EXPECT_EQ(loaded.MoveRuleUp(0).verdict, EditVerdict::Beep);
+  EXPECT_EQ(loaded.RemoveRule(0).verdict, EditVerdict::Done);
 }
 
 class EditorTest : public ::testing::Test {
