@@ -87,7 +87,7 @@ survives() {
 }
 
 # --- help ---------------------------------------------------------------------
-commands="compile search rule wildcard expand addresses settings try check"
+commands="compile search rule wildcard expand addresses settings try check mailboxes"
 for c in $commands; do
   has 0 "fromsel $c" help
   has 0 "usage: fromsel $c" "$c" --help
@@ -95,6 +95,13 @@ done
 has 0 "fromsel check --data DIR" --help
 has 0 "usage: fromsel try" help try
 err 64 "help takes one command name" help frobnicate
+# -h and --help come before any other check of the command line.
+for c in $commands; do
+  has 0 "usage: fromsel $c" "$c" -h --bogus
+done
+has 0 "  74  the output could not be written" help
+ok 0 "fromsel $("$fromsel" --version | cut -d' ' -f2)"$'\n' --version
+has 0 "fromsel 0." --version
 
 # --- usage errors common to every command ---------------------------------------
 err 64 "missing command"
@@ -262,17 +269,21 @@ ok 0 $'header: To\naddress: dev@lists.example.org\nrule: 3\npattern: *@lists.exa
 ok 0 $'From: John Smith <john@home.example.net>\n' \
   try --data "$data" --mailbox Home.mb "$msgs/bcc-delivered.eml"
 ok 1 $'unchanged\n' try --data "$data" --mailbox Home.mb "$msgs/mailing-list.eml"
-ok 1 $'no recipient matched\nunchanged\n' \
+home_rules=$'  rule 1, (.+)@home\\.example\\.net: no match\n  rule 2, *@{mail.example,post.example}: no match\n'
+ok 1 "no recipient matched"$'\nTo: dev@lists.example.org\n'"$home_rules"$'Cc: jane.doe@example.com\n'"$home_rules"$'Delivered-To: jane.doe@example.com\n'"$home_rules"$'unchanged\n' \
   try --data "$data" --mailbox Home.mb --explain "$msgs/mailing-list.eml"
-ok 1 $'folder has FromAddr\nunchanged\n' \
+has 1 $'folder has FromAddr\n  FromAddr=jane.lists@example.com' \
   try --data "$data" --mailbox Work.mb --folder 'Work.mb\Lists' --explain "$msgs/mailing-list.eml"
 # A mailbox without settings is disabled.
 mkdir -p "$work/data/Plain.mb"
-ok 1 $'disabled\nunchanged\n' try --data "$work/data" --mailbox Plain.mb --explain "$msgs/mailing-list.eml"
+ok 1 $'disabled\n  Plain.mb has no fromsel.ini: tick Enable for it in the settings dialog\nunchanged\n' \
+  try --data "$work/data" --mailbox Plain.mb --explain "$msgs/mailing-list.eml"
 err 64 "--data" try --mailbox Work.mb "$msgs/mailing-list.eml"
 err 64 "--mailbox" try --data "$data" "$msgs/mailing-list.eml"
-err 64 "missing argument" try --data "$data" --mailbox Work.mb
-err 64 "too many arguments" try --data "$data" --mailbox Work.mb a b
+# No MESSAGE: standard input; several: one block each.
+ok 1 $'unchanged\n' try --data "$data" --mailbox Work.mb
+err 66 "cannot read a" try --data "$data" --mailbox Work.mb a b
+err 64 "more than once" try --data "$data" --mailbox Work.mb - -
 err 66 "Nowhere.mb" try --data "$data" --mailbox Nowhere.mb "$msgs/mailing-list.eml"
 err 66 "cannot read" try --data "$work/missing" --mailbox Work.mb "$msgs/mailing-list.eml"
 err 66 "cannot read" try --data "$data" --mailbox Work.mb "$work/missing.eml"
@@ -289,15 +300,16 @@ else
 fi
 
 # --- check ----------------------------------------------------------------------
-ok 0 "" check --data "$data"
+ok 0 $'Work.mb: rule 4: note: the name is written in quotes: "Jane Doe (Example Corp)" -- nothing to do; the quotes keep the reply\'s From one address\n' \
+  check --data "$data"
 mkdir -p "$work/bad/Work.mb" "$work/bad/Home.mb"
 printf '>Enable=1\r\n\r\n::*@{a,b\tMe\tme@example.org\r\r\n:R:(x\t\t\n' >"$work/bad/Work.mb/fromsel.ini"
 printf '::\n\tstray\n' >"$work/bad/Home.mb/fromsel.ini"
 run check --data "$work/bad"
 if [ "$rc" = 1 ] && [ ! -s "$work/err" ] &&
-  [ "$(sed -n 1,5p "$work/out")" = $'Home.mb: rule 1: empty pattern\nHome.mb: rule 2: pattern holds a TAB\nWork.mb: rule 1: empty pattern\nWork.mb: rule 2: address holds a CR\nWork.mb: rule 2: unmatched { in wildcard pattern' ] &&
-  sed -n 6p "$work/out" | grep -q '^Work.mb: rule 3: regular expression does not compile: .' &&
-  [ "$(wc -l <"$work/out")" = 6 ]; then
+  [ "$(sed -n 1,6p "$work/out" | sed 's/ -- .*//')" = $'Home.mb: problem: no >Enable line, so the mailbox is off\nHome.mb: rule 1: problem: empty pattern\nHome.mb: rule 2: problem: pattern holds a TAB\nWork.mb: rule 1: problem: empty pattern\nWork.mb: rule 2: problem: address holds a CR\nWork.mb: rule 2: problem: unmatched { in wildcard pattern' ] &&
+  sed -n 7p "$work/out" | grep -q '^Work.mb: rule 3: problem: regular expression does not compile: .* -- ' &&
+  [ "$(wc -l <"$work/out")" = 7 ]; then
   passed=$((passed + 1))
 else
   fail "check --data bad -> exit $rc: $(cat "$work/out" "$work/err")"
@@ -311,6 +323,68 @@ err 66 "cannot read folder" check --data "$work/missing"
 err 64 "--data" check
 err 64 "needs a value" check --data
 err 64 "too many arguments" check --data "$data" extra
+
+# --- what new users type --------------------------------------------------------
+# A data folder as a new user fills it: own domain, plus-addressing, a list,
+# names with commas and comments, a Notepad byte-order mark.
+u=$work/user
+mkdir -p "$u/1a2b3c4d.mb" "$u/5e6f7a8b.mb" "$u/9c0d1e2f.mb"
+printf '[Account]\r\nName=Personal\r\n' >"$u/1a2b3c4d.mb/Mailbox.ini"
+printf '[Account]\r\nName=Work\r\n' >"$u/5e6f7a8b.mb/Mailbox.ini"
+printf '\357\273\277>Enable=1\r\n::*@x.example\tDoe, Jane\tjane@x.example\r\n::*@y.example\tJane Doe (Example Corp)\tjane@y.example\r\n:R:(.+)@lists\\.example\tKim\t\\2@w.example\r\n::*@w.example\t\tme+\\1@w.example\r\n::*@z.example\tJane\t<jane@x.example>\r\n::*\tCatch\tcatch@x.example\r\n' \
+  >"$u/1a2b3c4d.mb/fromsel.ini"
+printf '> Enable=1\n# my rules\n::*@work.example\tMe\tme@work.example\textra\n' >"$u/5e6f7a8b.mb/fromsel.ini"
+printf '>Enable=1\r::*@old.example\tMe\tme@old.example\r' >"$u/9c0d1e2f.mb/fromsel.ini"
+printf 'To: jane@x.example\r\n\r\n' >"$work/x.eml"
+printf 'To: jane@y.example\r\n\r\n' >"$work/y.eml"
+printf '\357\273\277To: someone@other.example\r\nCc: jane@x.example\r\n\r\n' >"$work/bom.eml"
+ok 0 $'1a2b3c4d.mb\tPersonal\ton\t6 rules\n5e6f7a8b.mb\tWork\toff\t2 rules\n9c0d1e2f.mb\t\ton\t0 rules\n' \
+  mailboxes --data "$u"
+has 0 '{"directory": "1a2b3c4d.mb", "name": "Personal", "enabled": true, "rules": 6}' \
+  mailboxes --json --data "$u"
+# The account name the dialog shows finds the mailbox; names are quoted.
+ok 0 $'From: "Doe, Jane" <jane@x.example>\n' try --data "$u" --mailbox Personal "$work/x.eml"
+ok 0 $'From: "Jane Doe (Example Corp)" <jane@y.example>\n' try --data="$u" --mailbox=personal -- "$work/y.eml"
+err 66 "the mailboxes are: 1a2b3c4d.mb (Personal), 5e6f7a8b.mb (Work), 9c0d1e2f.mb" \
+  try --data "$u" --mailbox Private "$work/x.eml"
+# A byte-order mark before the first header; the catch-all decides on the
+# first To address although the Cc address is the user's.
+ok 0 $'From: Catch <catch@x.example>\n' try --data "$u" --mailbox Personal "$work/bom.eml"
+stdin=$work/bom.eml
+ok 0 $'To\tsomeone@other.example\nCc\tjane@x.example\n' addresses -
+has 0 '{"header": "Cc", "address": "jane@x.example"}' addresses --json
+has 0 '"headers": {"From": "Catch <catch@x.example>"}' try --json --data "$u" --mailbox Personal
+stdin=/dev/null
+ok 1 $'disabled\n  fromsel.ini has no >Enable line: add >Enable=1\nunchanged\n' \
+  try --explain --data "$u" --mailbox Work "$work/x.eml"
+run check --data "$u"
+expected_check='1a2b3c4d.mb: line 1: note: the file starts with a byte-order mark, which Fromsel skips
+1a2b3c4d.mb: rule 1: note: the name is written in quotes: "Doe, Jane"
+1a2b3c4d.mb: rule 2: note: the name is written in quotes: "Jane Doe (Example Corp)"
+1a2b3c4d.mb: rule 3: problem: the From field uses \1..\9 for a group the pattern does not have
+1a2b3c4d.mb: rule 4: problem: the From field uses \& or \1..\9, which a wildcard rule writes as they stand
+1a2b3c4d.mb: rule 5: problem: the From field holds <, >, a comma or a semicolon, which garbles the reply'"'"'s From
+1a2b3c4d.mb: rule 6: note: matches every address, so the first To address always decides, even when it is not yours; with no match the reply keeps the account'"'"'s own address anyway
+5e6f7a8b.mb: line 1: problem: setting line "> Enable=1" is ignored: the key is neither Enable nor Delivered-To
+5e6f7a8b.mb: line 2: note: this looks like a comment, but fromsel.ini has none: it is the wildcard pattern of rule 1
+5e6f7a8b.mb: line 3: problem: rule 2 has text after its third field, which is dropped
+5e6f7a8b.mb: problem: no >Enable line, so the mailbox is off
+9c0d1e2f.mb: problem: lines end with CR alone; Fromsel reads everything up to the next LF as one line'
+if [ "$rc" = 1 ] && [ "$(sed 's/ -- .*//' "$work/out")" = "$expected_check" ] &&
+  [ "$(grep -c ' -- ' "$work/out")" = 12 ]; then
+  passed=$((passed + 1))
+else
+  fail "check --data user -> exit $rc: $(cat "$work/out" "$work/err")"
+fi
+has 1 '{"mailbox": "9c0d1e2f.mb", "severity": "problem", "text": "lines end with CR alone' \
+  check --json --data "$u"
+# A wildcard written as a regular expression: the position counts from the
+# pattern, and the hint names the mistake.
+ok 3 $'error: invalid regular expression; there\'s no previous pattern, to which \'*\' would define cardinality at 1 (a leading * is wildcard syntax: make this a wildcard rule, or write .* for any text)\n' \
+  rule --regex '*@example.com' a@example.com
+ok 0 $'match\n' wildcard --flags=12 -- -x -X
+err 64 "missing argument SUBJECT" wildcard x
+err 64 "option --explain takes no value" try --explain=1 --data "$u" --mailbox Work
 
 # --- bad input files ------------------------------------------------------------
 truncate -s 300M "$work/huge.eml"
