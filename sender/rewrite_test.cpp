@@ -121,6 +121,37 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"From", "<news@example.org>"}}}),
     CaseName<WorkedCase>);
 
+// The report of a miss holds every candidate with the outcome of each
+// rule tested for it, in order; the test that decides ends a candidate.
+TEST_F(RewriteTest, ReportTracesEveryRuleTestOfEveryCandidate) {
+  std::string wide;
+  for (int i = 0; i < 13; ++i) wide += "{a,b}";
+  settings().lookAtDeliveredTo = true;
+  settings().rules = {Rule("R", "(", "", ""), Rule("", wide, "", ""),
+                      Rule("", "*@dt.example", "", "")};
+  Source("To: t@to.example\r\nCc: c@cc.example\r\nDelivered-To: d@dt.example\r\n\r\n");
+  RewriteReport report;
+  Run(&report);
+  using O = RuleOutcome;
+  const std::vector<RuleTest> missed = {{1, O::CompileError}, {2, O::OverBraceLimit}, {3, O::NoMatch}};
+  ASSERT_EQ(report.candidates.size(), 3u);
+  const char* const headers[] = {"To", "Cc", "Delivered-To"};
+  const char* const addresses[] = {"t@to.example", "c@cc.example", "d@dt.example"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const CandidateTrace& candidate = report.candidates[i];
+    EXPECT_EQ(candidate.header, headers[i]);
+    EXPECT_EQ(candidate.address, addresses[i]);
+    std::vector<RuleTest> expected = missed;
+    if (i == 2) expected.back().outcome = O::Match;
+    ASSERT_EQ(candidate.tests.size(), expected.size());
+    for (std::size_t j = 0; j < expected.size(); ++j) {
+      EXPECT_EQ(candidate.tests[j].ruleIndex, expected[j].ruleIndex);
+      EXPECT_EQ(candidate.tests[j].outcome, expected[j].outcome) << i << " " << j;
+    }
+  }
+  EXPECT_EQ(report.ruleIndex, 3);
+}
+
 TEST_F(RewriteTest, HostCallsComeInOrder) {
   settings().rules.push_back(Rule("S", "*", "", "me@example.net"));
   Run();
@@ -154,6 +185,7 @@ TEST_F(RewriteTest, OnlyANonEmptyFromAddrStopsTheRun) {
   RewriteReport report;
   EXPECT_TRUE(Run(&report).empty());
   EXPECT_EQ(report.stoppedBecause, "folder has FromAddr");
+  EXPECT_EQ(report.fromAddr, "me@example.com");
 }
 
 struct ReferenceCase {
