@@ -57,6 +57,9 @@ for message in messages/*.eml; do
 done
 same /dev/null try --data data --mailbox Work.mb --folder 'Work.mb\Lists' --explain messages/mailing-list.eml
 same /dev/null check --data data
+same /dev/null check --json --data data
+same /dev/null mailboxes --data data
+same /dev/null try --json --explain --data=data --mailbox Home messages/sales-inquiry.eml messages/group.eml
 same /dev/null settings hand-edited-fromsel.ini
 # CR LF and a Ctrl-Z byte through stdin must reach the program unchanged.
 printf '>Enable=1\r\n::a\032b\tMe\tme@example.com\r\r\n' >"$work/crlf.ini"
