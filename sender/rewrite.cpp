@@ -163,9 +163,11 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
   AddressRule* matched = nullptr;
   std::size_t index = 0;
   CandidateTrace* trace = nullptr;
-  if (report) {
+  if (report && report->candidates.size() < MaxTracedCandidates) {
     report->candidates.push_back({report->header, address, {}});
     trace = &report->candidates.back();
+  } else if (report) {
+    ++report->untracedCandidates;
   }
   for (; index < settings.rules.size(); ++index) {
     const RuleOutcome outcome = TestRule(settings.rules[index], address, registers.get(), budget);

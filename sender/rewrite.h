@@ -1,6 +1,7 @@
 // What happens when a reply window opens: choose the sender identity.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,13 @@ struct RewriteReport {
   std::string pattern;         // its pattern
   std::int64_t workUsed = 0;   // steps of rule work the run charged
   std::string fromAddr;        // the folder's FromAddr when it stopped the run
-  std::vector<CandidateTrace> candidates;  // every address offered, in order
+  std::vector<CandidateTrace> candidates;  // the addresses offered, in order
+  std::size_t untracedCandidates = 0;      // offered beyond MaxTracedCandidates
 };
+
+// Candidates a report traces: far more than any real message has, few
+// enough that a hostile one cannot make the trace outgrow the message.
+inline constexpr std::size_t MaxTracedCandidates = 1000;
 
 // Runs against the process-wide settings table; does nothing without one.
 void RewriteSender(HostApi& host, ComposeWindow window, RewriteReport* report = nullptr);

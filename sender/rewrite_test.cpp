@@ -152,6 +152,18 @@ TEST_F(RewriteTest, ReportTracesEveryRuleTestOfEveryCandidate) {
   EXPECT_EQ(report.ruleIndex, 3);
 }
 
+TEST_F(RewriteTest, ReportTracesABoundedNumberOfCandidates) {
+  settings().rules = {Rule("", "none@x", "", "")};
+  std::string to = "To: ";
+  for (std::size_t i = 0; i < MaxTracedCandidates + 5; ++i) to += "a" + std::to_string(i) + "@x, ";
+  Source(to + "\r\n\r\n");
+  RewriteReport report;
+  Run(&report);
+  EXPECT_EQ(report.candidates.size(), MaxTracedCandidates);
+  EXPECT_EQ(report.untracedCandidates, 5u);
+  EXPECT_EQ(report.stoppedBecause, "no recipient matched");
+}
+
 TEST_F(RewriteTest, HostCallsComeInOrder) {
   settings().rules.push_back(Rule("S", "*", "", "me@example.net"));
   Run();

@@ -101,6 +101,8 @@ void PrintCandidates(const TrySetup& setup, const RewriteReport& report, std::os
           << OutcomeText(rule, test.outcome) << '\n';
     }
   }
+  if (report.untracedCandidates)
+    out << "and " << report.untracedCandidates << " more addresses, not shown\n";
 }
 
 // Why the run stopped early, or which test decided; when the work bound
