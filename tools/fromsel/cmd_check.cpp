@@ -74,20 +74,13 @@ std::size_t CheckMailbox(const std::string& dataFolder, const std::string& mailb
 }  // namespace
 
 int RunCheck(Arguments& args, Output& io) {
-  std::string data;
-  if (!args.TakeOption("--data", data)) throw CliError{ExitUsage, "check needs --data DIR"};
-  const bool json = args.TakeFlag("--json");
-  args.Positionals(0, 0);
-  if (data.empty()) throw CliError{ExitUsage, "check needs a non-empty --data DIR"};
-  RequireReadableFolder(data);
-  const std::string dataFolder = WithSeparator(data);
-  const std::vector<MailboxDirectory> mailboxes = ListMailboxDirectories(dataFolder);
-  if (mailboxes.empty()) throw CliError{ExitNoInput, "no mailbox (*.mb folder) in " + data};
+  bool json = false;
+  const DataFolder folder = TakeDataFolder(args, "check", json);
 
   regex::InstallCaseTable();
   std::size_t problems = 0;
-  for (const MailboxDirectory& mailbox : mailboxes)
-    problems += CheckMailbox(dataFolder, mailbox.directory, json, io.out);
+  for (const MailboxDirectory& mailbox : folder.mailboxes)
+    problems += CheckMailbox(folder.path, mailbox.directory, json, io.out);
   return problems > 0 ? ExitNo : ExitYes;
 }
 

@@ -11,21 +11,14 @@
 namespace fromsel::cli {
 
 int RunMailboxes(Arguments& args, Output& io) {
-  std::string data;
-  if (!args.TakeOption("--data", data)) throw CliError{ExitUsage, "mailboxes needs --data DIR"};
-  const bool json = args.TakeFlag("--json");
-  args.Positionals(0, 0);
-  if (data.empty()) throw CliError{ExitUsage, "mailboxes needs a non-empty --data DIR"};
-  RequireReadableFolder(data);
-  const std::string dataFolder = WithSeparator(data);
-  const std::vector<MailboxDirectory> mailboxes = ListMailboxDirectories(dataFolder);
-  if (mailboxes.empty()) throw CliError{ExitNoInput, "no mailbox (*.mb folder) in " + data};
+  bool json = false;
+  const DataFolder folder = TakeDataFolder(args, "mailboxes", json);
 
-  for (const MailboxDirectory& mailbox : mailboxes) {
+  for (const MailboxDirectory& mailbox : folder.mailboxes) {
     // As the plug-in loads it: an unreadable file is no settings at all.
     std::string text;
     MailboxSettings settings;
-    if (ReadSettingsFile(dataFolder, mailbox.directory, text) == SettingsFileState::Read)
+    if (ReadSettingsFile(folder.path, mailbox.directory, text) == SettingsFileState::Read)
       ParseSettingsText(text, settings);
     if (json) {
       io.out << "{\"directory\": " << JsonString(mailbox.directory)

@@ -54,6 +54,19 @@ void RequireReadableFolder(const std::string& folder) {
   if (error) throw CliError{ExitNoInput, "cannot read folder " + folder};
 }
 
+DataFolder TakeDataFolder(Arguments& args, const std::string& command, bool& json) {
+  std::string data;
+  if (!args.TakeOption("--data", data)) throw CliError{ExitUsage, command + " needs --data DIR"};
+  json = args.TakeFlag("--json");
+  args.Positionals(0, 0);
+  if (data.empty()) throw CliError{ExitUsage, command + " needs a non-empty --data DIR"};
+  RequireReadableFolder(data);
+  DataFolder folder{WithSeparator(data), {}};
+  folder.mailboxes = ListMailboxDirectories(folder.path);
+  if (folder.mailboxes.empty()) throw CliError{ExitNoInput, "no mailbox (*.mb folder) in " + data};
+  return folder;
+}
+
 std::vector<MailboxDirectory> ListMailboxDirectories(const std::string& dataFolder) {
   std::vector<MailboxDirectory> mailboxes;
   for (const platform::DirectoryEntry& entry : platform::ListMailboxEntries(dataFolder)) {

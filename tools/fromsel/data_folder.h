@@ -7,6 +7,8 @@
 
 namespace fromsel::cli {
 
+class Arguments;
+
 struct MailboxDirectory {
   std::string directory;    // as the data folder lists it, such as Work.mb
   std::string accountName;  // Name= of [Account] in its Mailbox.ini; may be empty
@@ -14,6 +16,17 @@ struct MailboxDirectory {
 
 // Usage error 66 unless `folder` is a folder that can be listed.
 void RequireReadableFolder(const std::string& folder);
+
+// A data folder given as --data DIR, with its mailbox directories.
+struct DataFolder {
+  std::string path;  // DIR with its separator
+  std::vector<MailboxDirectory> mailboxes;
+};
+
+// The arguments of a command that reads a whole data folder: --data DIR,
+// the --json flag, nothing else. Usage error 64 when DIR is missing or
+// empty, input error 66 when it cannot be read or holds no mailbox.
+DataFolder TakeDataFolder(Arguments& args, const std::string& command, bool& json);
 
 // The mailbox directories of `dataFolder` (ending in a separator), sorted
 // by name: the listing order is the platform's, reports compare better sorted.
