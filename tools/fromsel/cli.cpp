@@ -1,7 +1,5 @@
 #include "tools/fromsel/cli.h"
 
-#include "rules/byte_string.h"
-
 #include <algorithm>
 #include <exception>
 #include <filesystem>
@@ -9,6 +7,8 @@
 #include <iostream>
 #include <sstream>
 #include <system_error>
+
+#include "rules/byte_string.h"
 
 namespace fromsel::cli {
 
