@@ -133,7 +133,8 @@ TEST_F(RewriteTest, ReportTracesEveryRuleTestOfEveryCandidate) {
   RewriteReport report;
   Run(&report);
   using O = RuleOutcome;
-  const std::vector<RuleTest> missed = {{1, O::CompileError}, {2, O::OverBraceLimit}, {3, O::NoMatch}};
+  const std::vector<RuleTest> missed = {
+      {1, O::CompileError}, {2, O::OverBraceLimit}, {3, O::NoMatch}};
   ASSERT_EQ(report.candidates.size(), 3u);
   const char* const headers[] = {"To", "Cc", "Delivered-To"};
   const char* const addresses[] = {"t@to.example", "c@cc.example", "d@dt.example"};

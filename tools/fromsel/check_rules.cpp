@@ -91,7 +91,9 @@ std::string WithoutWrapping(std::string pattern) {
       pattern.pop_back();
       changed = true;
     }
-    const std::size_t open = pattern.compare(0, 3, "(?:") == 0 ? 3 : pattern.compare(0, 1, "(") == 0 ? 1 : 0;
+    std::size_t open = 0;
+    if (pattern.compare(0, 3, "(?:") == 0) open = 3;
+    else if (pattern.compare(0, 1, "(") == 0) open = 1;
     if (open && pattern.back() == ')' &&
         pattern.find_first_of("()", open) == pattern.size() - 1) {
       pattern = pattern.substr(open, pattern.size() - open - 1);
