@@ -67,8 +67,13 @@ bool IsDotAtomDot(const std::string& text, std::size_t i) {
   return text[i] == '.' && i != 0 && i + 1 != text.size() && text[i + 1] != '.';
 }
 
+// A parenthesis is an atom character to the recipient walk, but in a
+// header it opens a comment, which would hide part of the address.
+bool IsParenthesis(char c) { return c == '(' || c == ')'; }
+
 bool LocalPartNeedsQuoting(const std::string& localPart) {
   for (std::size_t i = 0; i < localPart.size(); ++i) {
+    if (IsParenthesis(localPart[i])) return true;
     if (!IsAtomCharacter(static_cast<unsigned char>(localPart[i])) && !IsDotAtomDot(localPart, i))
       return true;
   }

@@ -487,7 +487,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SenderCase{"OnlyAt", "@x", "", "@x"},
                       SenderCase{"NoAtIsAllLocal", "post master", "\"post master\"", ""},
                       SenderCase{"QuotedAgain", "\"q\\x\"@x", "\"\\\"q\\\\x\\\"\"", "@x"},
-                      SenderCase{"EightBit", "j\xf6rg@x", "\"j\xf6rg\"", "@x"}),
+                      SenderCase{"EightBit", "j\xf6rg@x", "\"j\xf6rg\"", "@x"},
+                      // Unquoted, the parentheses would make a comment of "x".
+                      SenderCase{"Parentheses", "me(x)@y", "\"me(x)\"", "@y"}),
     CaseName<SenderCase>);
 
 }  // namespace
