@@ -26,10 +26,13 @@ RuleOutcome TestRule(AddressRule& rule, const std::string& address,
                      regex::RegexRegisters& registers, WorkBudget& budget) {
   if (RuleMatches(rule, address, registers, budget)) return RuleOutcome::Match;
   if (budget.spent()) return RuleOutcome::WorkBoundReached;
-  // The first test filled the cache; what it holds tells why the rule is inert.
+  // The first test filled the cache; what it holds tells why the rule is
+  // inert. Read in place: every miss of every reply comes this way.
   const MatcherCache* cache = FindMatcherCache(rule);
-  if (rule.regex && !RuleCompileError(rule).empty()) return RuleOutcome::CompileError;
-  if (!rule.regex && cache && cache->expandedPatterns.empty()) return RuleOutcome::OverBraceLimit;
+  if (!cache) return RuleOutcome::NoMatch;
+  if (rule.regex && cache->compiledRule && !cache->compiledRule->errorText.empty())
+    return RuleOutcome::CompileError;
+  if (!rule.regex && cache->expansionRefused) return RuleOutcome::OverBraceLimit;
   return RuleOutcome::NoMatch;
 }
 
