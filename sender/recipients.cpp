@@ -45,7 +45,7 @@ void StoreFirst(std::string& slot, bool& taken, const char* begin, const char* e
 
 // A byte that separates tokens and never stands in one: controls, blank,
 // and every byte with the high bit set.
-bool IsSkippedByte(unsigned char c) { return (c >= 0x01 && c <= 0x20) || c >= 0x80; }
+constexpr bool IsSkippedByte(unsigned char c) { return (c >= 0x01 && c <= 0x20) || c >= 0x80; }
 
 // Skips a comment opened at `p` ('('); returns the position after its first
 // unescaped ')', or `end` when it is unterminated.
@@ -185,10 +185,57 @@ struct Entry {
   char separator = 0;                // ',' or ';', 0 when the text ended
 };
 
+// How a byte that begins a token is read when the walk passes tokens by
+// without building them: the first byte of an atom (the run follows), a
+// one-byte token whose value is itself, or anything else (NextToken reads it).
+enum class TokenStart : unsigned char { Other, Atom, OneByte };
+
+struct TokenStartTable {
+  TokenStart start[256];
+};
+
+constexpr TokenStartTable MakeTokenStartTable() {
+  TokenStartTable table{};
+  for (int c = 0; c < 256; ++c) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool readByNextToken = byte == '(' || byte == '"' || byte == '\\' || byte == ',' ||
+                                 byte == ';' || IsSkippedByte(byte);
+    if (readByNextToken) continue;
+    table.start[c] = kAtomTable.atom[c] ? TokenStart::Atom : TokenStart::OneByte;
+  }
+  return table;
+}
+
+constexpr TokenStartTable kTokenStartTable = MakeTokenStartTable();
+
+// The position after the tokens from `p` on whose value is their own text
+// and that cannot end an entry: atoms, and one-byte tokens such as '.' or
+// '@' other than `stopAt` (-1: none). Stops before skipped bytes, so what it
+// passes is one verbatim run. A header of millions of one-byte tokens is
+// read this way without building a token for each.
+const char* PassVerbatimTokens(const char* p, const char* const end, int stopAt) {
+  while (p < end) {
+    const auto c = static_cast<unsigned char>(*p);
+    const TokenStart start = kTokenStartTable.start[c];
+    if (start == TokenStart::Atom) {
+      while (p < end && kAtomTable.atom[static_cast<unsigned char>(*p)]) ++p;
+    } else if (start == TokenStart::OneByte && c != stopAt) {
+      ++p;
+    } else {
+      break;
+    }
+  }
+  return p;
+}
+
+// No byte stops PassVerbatimTokens but those it never passes.
+constexpr int kNoStopByte = -1;
+
 Entry ScanEntry(const char* p, const char* end) {
   Entry entry;
   entry.begin = p;
   for (;;) {
+    p = PassVerbatimTokens(p, end, entry.afterAngle ? kNoStopByte : '<');
     Token token;
     const char* const after = NextToken(p, end, token);
     if (!token.begin) {
@@ -209,12 +256,16 @@ Entry ScanEntry(const char* p, const char* end) {
 
 // The entry's address, as MatchAddressTokens joins it: the tokens inside
 // <...> when there is a '<', else all of them. Built from the text, so the
-// walk holds one address at a time and never a list of tokens.
+// walk holds one address at a time and never a list of tokens; verbatim
+// runs are copied whole.
 std::string EntryAddress(const Entry& entry, const char* end) {
   std::string address;
   const bool angle = entry.afterAngle != nullptr;
   const char* p = angle ? entry.afterAngle : entry.begin;
   for (;;) {
+    const char* const run = p;
+    p = PassVerbatimTokens(p, entry.stop, angle ? '>' : kNoStopByte);
+    address.append(run, p);
     Token token;
     const char* const after = NextToken(p, end, token);
     if (!token.begin || token.begin >= entry.stop) break;

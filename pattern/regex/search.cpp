@@ -95,9 +95,9 @@ Offset FindByScan(const RegexProgram& program, const SearchBytes& bytes, Offset 
   return kNotFound;
 }
 
-// Windows at least this long are searched with memchr for one byte of the
-// literal (see FindByMemchr); below it choosing the byte costs more than the
-// skip table or the scan take.
+// Windows at least this long are searched in linear time (FindByMemchr,
+// FindByPrefixTable); below it choosing the memchr byte or building the
+// prefix table costs more than the skip table or the scan take.
 constexpr Offset kMemchrWindow = 1024;
 
 // Letters are the commonest bytes of addresses, digits next; punctuation
@@ -127,29 +127,89 @@ Offset MemchrByteIndex(const std::uint8_t* literal, Offset length, const SearchB
   return best;
 }
 
-// The leftmost occurrence as the other two find it: candidates come in
-// increasing order, each checked in full.
+// A required literal with its escape pairs read as their byte and every
+// byte mapped as the search maps subject bytes.
+struct MappedLiteral {
+  std::uint8_t bytes[256];  // a literal's length is one byte
+  Offset length = 0;
+};
+
+MappedLiteral MapLiteral(const std::uint8_t* literal, Offset length, const SearchBytes& bytes) {
+  MappedLiteral mapped;
+  for (Offset i = 0; i < length; ++i) {
+    std::uint8_t want = literal[i];
+    if (want == LiteralEscape && i + 1 < length) want = literal[++i];
+    mapped.bytes[mapped.length++] = bytes.Map(want);
+  }
+  return mapped;
+}
+
+// The leftmost occurrence at or after `from` (an offset in the subject), or
+// kNotFound, by Knuth-Morris-Pratt: time linear in the window whatever the
+// subject holds, where the other finders can compare the literal again at
+// nearly every byte.
+Offset FindByPrefixTable(const MappedLiteral& literal, const SearchBytes& bytes, Offset from) {
+  const Offset length = literal.length;
+  if (length == 0) return from;
+  // border[i]: the length of the longest proper prefix of literal[0, i] that
+  // is also its suffix.
+  std::uint8_t border[256] = {};
+  for (Offset i = 1, k = 0; i < length; ++i) {
+    while (k > 0 && literal.bytes[i] != literal.bytes[k]) k = border[k - 1];
+    if (literal.bytes[i] == literal.bytes[k]) ++k;
+    border[i] = static_cast<std::uint8_t>(k);
+  }
+  for (Offset at = from, k = 0; at < bytes.size(); ++at) {
+    const std::uint8_t c = bytes.Mapped(at);
+    while (k > 0 && c != literal.bytes[k]) k = border[k - 1];
+    if (c == literal.bytes[k] && ++k == length) return at - length + 1;
+  }
+  return kNotFound;
+}
+
+// Failed candidates FindByMemchr checks in full before it asks whether they
+// come too densely: a few close together are common and cheap.
+constexpr Offset kCandidateAllowance = 64;
+// More than one failed candidate per this many window bytes is dense (a
+// subject of nothing but '@'): the rest of the window goes to
+// FindByPrefixTable, which stays linear there.
+constexpr Offset kSparseCandidateGap = 16;
+
+// The leftmost occurrence as the other finders find it: candidates come in
+// increasing order, each checked in full, while they are sparse.
 Offset FindByMemchr(const RegexProgram& program, const SearchBytes& bytes, Offset lo, Offset index) {
   const std::uint8_t* literal = program.requiredLiteral + 1;
   const Offset length = program.requiredLiteral[0];
   const std::uint8_t wanted = literal[index];
+  Offset failed = 0;
   for (Offset from = lo + index; from < bytes.size();) {
     const void* hit = std::memchr(bytes.data() + from, wanted, static_cast<std::size_t>(bytes.size() - from));
     if (!hit) return kNotFound;
     const Offset found = static_cast<const std::uint8_t*>(hit) - bytes.data();
     if (LiteralAt(literal, length, bytes, found - index)) return found - index - lo;
     from = found + 1;
+    if (++failed > kCandidateAllowance && failed * kSparseCandidateGap > from - lo) {
+      // Every start up to the failed candidate's is ruled out.
+      const Offset at = FindByPrefixTable(MapLiteral(literal, length, bytes), bytes, found - index + 1);
+      return at == kNotFound ? kNotFound : at - lo;
+    }
   }
   return kNotFound;
 }
 
 // Offset of the program's required literal within subject[lo, size), or
-// kNotFound, by whichever finder suits the window and the literal.
+// kNotFound. A long window is searched in linear time: by memchr for one
+// byte of the literal while its candidates are sparse, else by the prefix
+// table. A short one goes to the skip table or the scan, whose worst case
+// the window's length bounds.
 Offset FindLiteralInSubject(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+  const std::uint8_t* literal = program.requiredLiteral + 1;
   const Offset length = program.requiredLiteral[0];
   if (length > 0 && bytes.size() - lo >= kMemchrWindow) {
-    const Offset index = MemchrByteIndex(program.requiredLiteral + 1, length, bytes);
+    const Offset index = MemchrByteIndex(literal, length, bytes);
     if (index >= 0) return FindByMemchr(program, bytes, lo, index);
+    const Offset at = FindByPrefixTable(MapLiteral(literal, length, bytes), bytes, lo);
+    return at == kNotFound ? kNotFound : at - lo;
   }
   if (!(program.options & NoSkipSearch) && program.skipTable)
     return FindBySkipTable(program, bytes, lo);

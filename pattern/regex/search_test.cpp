@@ -240,8 +240,9 @@ TEST(SearchRegex, RegularRulesThatBacktrackFarGetTheirTrueAnswer) {
 }
 
 
-// Long subjects take the memchr search for the required literal; it must
-// find the leftmost occurrence as the skip table and the scan do. The
+// Long subjects take the memchr search for the required literal, or the
+// prefix table where candidates are dense or no byte suits memchr; each
+// must find the leftmost occurrence as the skip table and the scan do. The
 // reference folds with the same case table.
 TEST(SearchRegex, RequiredLiteralInLongSubjects) {
   InstallCaseTable();
@@ -255,6 +256,11 @@ TEST(SearchRegex, RequiredLiteralInLongSubjects) {
     for (int k = literalSize(random); k > 0; --k) literal.push_back(bytes[pick(random)]);
     std::string subject;
     for (int k = size(random); k > 0; --k) subject.push_back(bytes[pick(random)]);
+    // The literal less its last byte over and over: a candidate every period.
+    if (n % 7 == 6 && literal.size() > 1) {
+      const std::string period = literal.substr(0, literal.size() - 1);
+      for (std::size_t k = 0; k < subject.size(); ++k) subject[k] = period[k % period.size()];
+    }
     // Planted copies, some in the other case.
     for (int k = n % 3; k > 0; --k) {
       std::string copy = literal;
@@ -277,6 +283,17 @@ TEST(SearchRegex, RequiredLiteralInLongSubjects) {
         found == subject.end() ? NoMatch : static_cast<int>(found - subject.begin());
     ASSERT_EQ(program.Search(subject, start, static_cast<int>(subject.size()) - start), expected)
         << "/" << pattern << "/ options " << options << " in " << subject.size() << " bytes";
+  }
+}
+
+// A run of failed memchr candidates hands the rest of the window to the
+// prefix table; the literal may begin right after the last one that failed.
+TEST(SearchRegex, RequiredLiteralAfterDenseCandidates) {
+  Program program("@x", 0);
+  ASSERT_TRUE(program.ok());
+  for (int run = 2; run < 200; ++run) {
+    const std::string subject = std::string(run, '@') + "x" + std::string(1100, 'y');
+    ASSERT_EQ(program.Search(subject, 0, static_cast<int>(subject.size())), run - 1) << run;
   }
 }
 
