@@ -1,8 +1,9 @@
 // A deterministic count of work shared by the pattern engines: what a
 // caller grants one search, or a whole reply's rule tests. The engines
-// charge the work they do (the matcher's instructions and the register
-// words they copy, the bytes a scan reads, the wildcard matcher's steps),
-// and stop once it is spent; the caller decides what that means.
+// charge the work they do (the matcher's instructions, the register words
+// they copy and the backtrack stack they grow into, the bytes a scan
+// reads, the wildcard matcher's steps), and stop once it is spent; the
+// caller decides what that means.
 #pragma once
 
 #include <cstdint>

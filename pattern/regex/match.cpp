@@ -14,6 +14,7 @@
 
 #include "pattern/regex/liveness.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,6 +34,14 @@ constexpr int kInlineStackWords = kInitialPoints * (3 * 10 + 4);
 constexpr int kPointFixedWords = 5;
 // Words of one saved register: start, end, open flag.
 constexpr int kRegisterWords = 3;
+// Words of backtrack stack charged as one step when the stack grows: memory
+// touched for the first time (page faults, the copy on growth) costs about
+// as much per word as a matcher instruction, so a deep stack is paid for.
+constexpr std::int64_t kFreshStackWordsPerStep = 1;
+// Words of backtrack stack the stack grows into without a charge: the
+// allocator serves that much from memory already touched, and the points of
+// a long ordinary address stay far below it.
+constexpr std::int64_t kUnchargedStackWords = 64 * 1024;
 // Words of one logged counter change: previous value, count field offset.
 constexpr int kLogEntryWords = 2;
 // Bytes of a u16 operand (a count field or an assertion's depth slot).
@@ -59,13 +68,15 @@ enum class LogFate {
 
 class BacktrackStack {
  public:
-  BacktrackStack(Word* inlineWords, std::int64_t capacity)
-      : words_(inlineWords), capacity_(capacity) {}
+  BacktrackStack(Word* inlineWords, std::int64_t capacity, WorkBudget& budget)
+      : words_(inlineWords), capacity_(capacity), budget_(budget) {}
   ~BacktrackStack() { std::free(heap_); }
   BacktrackStack(const BacktrackStack&) = delete;
   BacktrackStack& operator=(const BacktrackStack&) = delete;
 
   // Starts on the heap when the inline area is too small for the first room.
+  // Not charged: the first room is the same size for every attempt of the
+  // program, and the allocator hands back memory already touched.
   bool StartOnHeap(std::int64_t capacity) {
     heap_ = static_cast<Word*>(std::malloc(static_cast<std::size_t>(capacity) * sizeof(Word)));
     if (!heap_) return false;
@@ -75,12 +86,14 @@ class BacktrackStack {
   }
 
   // Doubles the room when `needed` or fewer words are free. False when the
-  // memory cannot be had or the stack would pass the budget.
+  // memory cannot be had, or the stack would pass its byte limit or the
+  // work budget.
   bool Reserve(std::int64_t needed) {
     if (capacity_ - size > needed) return true;
     const std::int64_t grown = capacity_ * 2;
     if (grown * static_cast<std::int64_t>(sizeof(Word)) > MatchStackBudgetBytes) return false;
     if (capacity_ - size + capacity_ <= needed) return false;  // never for real points
+    if (!ChargeFreshWords(grown - std::max(capacity_, kUnchargedStackWords))) return false;
     Word* block;
     if (heap_) {
       block = static_cast<Word*>(std::realloc(heap_, static_cast<std::size_t>(grown) * sizeof(Word)));
@@ -103,8 +116,16 @@ class BacktrackStack {
   std::int64_t size = 0;
 
  private:
+  // Charges `words` (none when negative) of memory about to be taken for
+  // the first time. False, with nothing taken, once the budget is spent.
+  bool ChargeFreshWords(std::int64_t words) {
+    if (words > 0) budget_.Charge(words / kFreshStackWordsPerStep);
+    return !budget_.spent();
+  }
+
   Word* words_;
   std::int64_t capacity_;
+  WorkBudget& budget_;
   Word* heap_ = nullptr;
 };
 
@@ -994,7 +1015,7 @@ int MatchRegex(RegexProgram& program, const char* subject, int size, int positio
   Word inlineWords[kInlineStackWords];
   const std::int64_t room =
       static_cast<std::int64_t>(kInitialPoints) * (3 * program.registerCount + 4);
-  BacktrackStack stack(inlineWords, kInlineStackWords);
+  BacktrackStack stack(inlineWords, kInlineStackWords, used);
   if (room > kInlineStackWords && !stack.StartOnHeap(room)) return MatchStopped;
 
   Matcher matcher(program, reinterpret_cast<const std::uint8_t*>(subject), size, position,

@@ -42,8 +42,9 @@ class RegexRegistersOwner {
 // Limits that keep one search from hanging or exhausting the host: a search
 // given no budget of its own (all MatchRegex calls of one SearchRegex) does
 // at most this much work (work_budget.h: an instruction is one step, and so
-// is each register a backtrack point saves or restores) and grows its
-// backtrack stack to at most this many bytes.
+// is each register a backtrack point saves or restores and each word its
+// backtrack stack grows by) and grows its backtrack stack to at most this
+// many bytes.
 inline constexpr std::int64_t SearchWorkBudget = 10'000'000;
 inline constexpr std::int64_t MatchStackBudgetBytes = 64 * 1024 * 1024;
 

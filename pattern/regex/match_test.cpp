@@ -226,6 +226,20 @@ TEST(MatchRegex, StackBudgetStopsTheSearch) {
   EXPECT_EQ(compiled.Search("z" + std::string(1000, 'a') + "xz"), "0 (0,1003)");
 }
 
+// Fresh backtrack stack is paid for like instructions: .* leaves a point of
+// five words per byte, so three steps a byte, enough for the instructions,
+// cannot buy the stack 200,000 bytes need.
+TEST(MatchRegex, GrowingTheStackCountsAgainstTheBudget) {
+  Compiled compiled(".*x", 0);
+  const std::string subject(200'000, 'a');
+  const int size = static_cast<int>(subject.size());
+  WorkBudget instructionsOnly{3 * size + 1000};
+  EXPECT_EQ(MatchRegex(compiled.program(), subject.data(), size, 0, nullptr, &instructionsOnly),
+            MatchStopped);
+  WorkBudget withTheStack{12 * size};
+  EXPECT_EQ(MatchRegex(compiled.program(), subject.data(), size, 0, nullptr, &withTheStack), NoMatch);
+}
+
 TEST(MatchRegex, BudgetIsSharedByTheCallsOfOneSearch) {
   Compiled compiled("(a+)+b", 0);
   WorkBudget budget{50};
