@@ -21,8 +21,12 @@ struct WorkBudget {
 // reading, where a matcher instruction costs one byte or one jump.
 inline constexpr std::int64_t ScanBytesPerStep = 8;
 
-// The steps of reading `bytes` bytes in a scan, at least one.
-inline std::int64_t ScanSteps(std::int64_t bytes) { return 1 + bytes / ScanBytesPerStep; }
+// The steps of reading `bytes` bytes in a scan, at least one. Counts are
+// never negative; read as unsigned, the division is a shift, and a count
+// that were negative would spend the budget instead of refunding it.
+inline std::int64_t ScanSteps(std::int64_t bytes) {
+  return 1 + static_cast<std::int64_t>(static_cast<std::uint64_t>(bytes) / ScanBytesPerStep);
+}
 
 // Counts the steps of a tight loop and charges them to a budget (if any)
 // in batches, so that the loop pays a counter, not a budget check, per step.

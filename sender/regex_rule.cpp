@@ -23,23 +23,44 @@ CompiledRule::CompiledRule(const std::string& pattern, std::uint32_t options)
 
 std::string RuleRegexText(const std::string& pattern) { return "^(?:" + pattern + ")$"; }
 
-bool RegexRuleMatches(AddressRule& rule, const std::string& address,
-                      regex::RegexRegisters& registers, WorkBudget& budget) {
-  // Compiled once; a failed compilation is kept too, so the rule stays inert.
-  MatcherCache& cache = MatcherCacheOf(rule);
-  if (!cache.compiledRule) {
-    // The compiler reads the pattern once and writes code as it goes.
-    budget.Charge(static_cast<std::int64_t>(rule.pattern.size()));
-    cache.compiledRule =
-        std::make_unique<CompiledRule>(RuleRegexText(rule.pattern), RuleRegexOptions);
-  }
-  const CompiledRule& compiled = *cache.compiledRule;
-  if (!compiled.errorText.empty() || !compiled.program) return false;
-  if (address.size() > static_cast<std::size_t>(INT_MAX)) return false;
+namespace {
+
+// A test with the rule's compiled program in hand.
+RuleOutcome TestCompiled(const CompiledRule& compiled, const std::string& address,
+                         regex::RegexRegisters& registers, WorkBudget& budget) {
+  if (!compiled.program || !compiled.errorText.empty())
+    return MissOutcome(budget, RuleOutcome::CompileError);
+  if (address.size() > static_cast<std::size_t>(INT_MAX))
+    return MissOutcome(budget, RuleOutcome::NoMatch);
   const int size = static_cast<int>(address.size());
   // NoMatch and MatchStopped (the budget ran out) both count as no match.
-  return regex::SearchRegex(*compiled.program, address.data(), size, 0, size, &registers,
-                            &budget) >= 0;
+  const int found =
+      regex::SearchRegex(*compiled.program, address.data(), size, 0, size, &registers, &budget);
+  if (found >= 0) return RuleOutcome::Match;
+  return MissOutcome(budget, RuleOutcome::NoMatch);
+}
+
+// The rule's first test: compiled once; a failed compilation is kept too,
+// so the rule stays inert. Never inlined, so that every later test keeps a
+// small frame.
+[[gnu::noinline]] RuleOutcome CompileAndTest(AddressRule& rule, const std::string& address,
+                                             regex::RegexRegisters& registers,
+                                             WorkBudget& budget) {
+  MatcherCache& cache = MatcherCacheOf(rule);
+  // The compiler reads the pattern once and writes code as it goes.
+  budget.Charge(static_cast<std::int64_t>(rule.pattern.size()));
+  cache.compiledRule =
+      std::make_unique<CompiledRule>(RuleRegexText(rule.pattern), RuleRegexOptions);
+  return TestCompiled(*cache.compiledRule, address, registers, budget);
+}
+
+}  // namespace
+
+RuleOutcome RegexRuleOutcome(AddressRule& rule, const std::string& address,
+                             regex::RegexRegisters& registers, WorkBudget& budget) {
+  const MatcherCache* cache = FindMatcherCache(rule);
+  if (!cache || !cache->compiledRule) return CompileAndTest(rule, address, registers, budget);
+  return TestCompiled(*cache->compiledRule, address, registers, budget);
 }
 
 namespace {

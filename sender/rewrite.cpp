@@ -129,6 +129,26 @@ void NoteBoundReached(RewriteReport* report, const std::string& address, std::si
   report->pattern = rule.pattern;
 }
 
+// The first rule that matches the address, null when none does or the
+// work bound ran out first. The rules are not added or removed meanwhile,
+// so their count is read once.
+const AddressRule* FirstMatchingRule(MailboxSettings& settings, const std::string& address,
+                                     regex::RegexRegisters& registers, WorkBudget& budget,
+                                     CandidateTrace* trace, RewriteReport* report) {
+  AddressRule* const rules = settings.rules.data();
+  const std::size_t count = settings.rules.size();
+  for (std::size_t index = 0; index < count; ++index) {
+    const RuleOutcome outcome = TestRule(rules[index], address, registers, budget);
+    if (trace) trace->tests.push_back({static_cast<int>(index) + 1, outcome});
+    if (outcome == RuleOutcome::Match) return &rules[index];
+    if (outcome == RuleOutcome::WorkBoundReached) {
+      NoteBoundReached(report, address, index, rules[index]);
+      return nullptr;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 SenderAddress BuildSenderAddress(const AddressRule& rule, const std::string& address,
@@ -165,8 +185,6 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
   // Zeroed before the first rule, released after the last, whatever
   // happened in between.
   regex::RegexRegistersOwner registers;
-  AddressRule* matched = nullptr;
-  std::size_t index = 0;
   CandidateTrace* trace = nullptr;
   if (report && report->candidates.size() < MaxTracedCandidates) {
     report->candidates.push_back({report->header, address, {}});
@@ -174,18 +192,8 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
   } else if (report) {
     ++report->untracedCandidates;
   }
-  for (; index < settings.rules.size(); ++index) {
-    const RuleOutcome outcome = TestRule(settings.rules[index], address, registers.get(), budget);
-    if (trace) trace->tests.push_back({static_cast<int>(index) + 1, outcome});
-    if (outcome == RuleOutcome::Match) {
-      matched = &settings.rules[index];
-      break;
-    }
-    if (budget.spent()) {
-      NoteBoundReached(report, address, index, settings.rules[index]);
-      return false;
-    }
-  }
+  const AddressRule* matched =
+      FirstMatchingRule(settings, address, registers.get(), budget, trace, report);
   if (!matched) return false;
 
   const SenderAddress sender = BuildSenderAddress(*matched, address, registers.get());
@@ -204,7 +212,7 @@ bool ApplyRules(HostApi& host, ComposeWindow window, MailboxSettings& settings,
 
   if (report) {
     report->address = address;
-    report->ruleIndex = static_cast<int>(index) + 1;
+    report->ruleIndex = static_cast<int>(matched - settings.rules.data()) + 1;
     report->pattern = matched->pattern;
   }
   return true;

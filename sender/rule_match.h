@@ -17,21 +17,6 @@ namespace fromsel {
 // replies use a small fraction of it (rewrite_test.cpp measures it).
 inline constexpr std::int64_t ReplyWorkBudget = 10'000'000;
 
-// Fills the rule's caches on first use, charging the work of the test (the
-// first test's expansion or compilation too) to `budget`, except one read
-// of the address, which the caller charges (ApplyRules does so for all the
-// rules of an address at once). A spent budget makes the answer false, and
-// so does a test during which it runs out. Only regular-expression rules
-// touch the registers (filled on a match).
-bool RuleMatches(AddressRule& rule, const std::string& address, regex::RegexRegisters& registers,
-                 WorkBudget& budget);
-// The same with a budget of its own (ReplyWorkBudget).
-inline bool RuleMatches(AddressRule& rule, const std::string& address,
-                        regex::RegexRegisters& registers) {
-  WorkBudget budget{ReplyWorkBudget};
-  return RuleMatches(rule, address, registers, budget);
-}
-
 // How one rule test ended. Every outcome but Match answers no; the others
 // say why, for `fromsel try --explain`.
 enum class RuleOutcome {
@@ -42,20 +27,66 @@ enum class RuleOutcome {
   WorkBoundReached,  // the reply's work bound ran out before or during the test
 };
 
-// RuleMatches, and why it answered no.
-RuleOutcome TestRule(AddressRule& rule, const std::string& address,
-                     regex::RegexRegisters& registers, WorkBudget& budget);
+// The branches of a rule test, each telling why it answered no: the
+// wildcard branch (the cache's expandedPatterns filled once, first matching
+// entry wins) and the regular-expression branch (compiled once as
+// ^(?:pattern)$ with RuleRegexOptions, kept in the cache). A test during
+// which the budget runs out ends in WorkBoundReached unless it matched; a
+// budget spent before the test is TestRule's to see.
+RuleOutcome WildcardRuleOutcome(AddressRule& rule, const std::string& address, WorkBudget& budget);
+RuleOutcome RegexRuleOutcome(AddressRule& rule, const std::string& address,
+                             regex::RegexRegisters& registers, WorkBudget& budget);
 
-// The wildcard branch: the cache's expandedPatterns filled once, first
-// matching entry wins.
-bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudget& budget);
-bool WildcardRuleMatches(AddressRule& rule, const std::string& address);
+// The outcome of a branch that answered no for `reason`: the bound, if the
+// budget ran out during the test.
+inline RuleOutcome MissOutcome(const WorkBudget& budget, RuleOutcome reason) {
+  return budget.spent() ? RuleOutcome::WorkBoundReached : reason;
+}
 
-// The regular-expression branch: compiled once as ^(?:pattern)$ with
-// RuleRegexOptions, kept in the cache.
-bool RegexRuleMatches(AddressRule& rule, const std::string& address,
-                      regex::RegexRegisters& registers, WorkBudget& budget);
-bool RegexRuleMatches(AddressRule& rule, const std::string& address,
-                      regex::RegexRegisters& registers);
+// Fills the rule's caches on first use, charging the work of the test (the
+// first test's expansion or compilation too) to `budget`, except one read
+// of the address, which the caller charges (ApplyRules does so for all the
+// rules of an address at once). A spent budget makes the outcome
+// WorkBoundReached, and so does a test during which it runs out. Only
+// regular-expression rules touch the registers (filled on a match).
+// Inline: a reply makes one call per rule per address.
+inline RuleOutcome TestRule(AddressRule& rule, const std::string& address,
+                            regex::RegexRegisters& registers, WorkBudget& budget) {
+  if (budget.spent()) return RuleOutcome::WorkBoundReached;
+  if (rule.regex) return RegexRuleOutcome(rule, address, registers, budget);
+  return WildcardRuleOutcome(rule, address, budget);
+}
+
+// TestRule answered yes.
+inline bool RuleMatches(AddressRule& rule, const std::string& address,
+                        regex::RegexRegisters& registers, WorkBudget& budget) {
+  return TestRule(rule, address, registers, budget) == RuleOutcome::Match;
+}
+// The same with a budget of its own (ReplyWorkBudget).
+inline bool RuleMatches(AddressRule& rule, const std::string& address,
+                        regex::RegexRegisters& registers) {
+  WorkBudget budget{ReplyWorkBudget};
+  return RuleMatches(rule, address, registers, budget);
+}
+
+// The branches answering yes or no; without a budget, with one of their
+// own (ReplyWorkBudget).
+inline bool WildcardRuleMatches(AddressRule& rule, const std::string& address,
+                                WorkBudget& budget) {
+  return WildcardRuleOutcome(rule, address, budget) == RuleOutcome::Match;
+}
+inline bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
+  WorkBudget budget{ReplyWorkBudget};
+  return WildcardRuleMatches(rule, address, budget);
+}
+inline bool RegexRuleMatches(AddressRule& rule, const std::string& address,
+                             regex::RegexRegisters& registers, WorkBudget& budget) {
+  return RegexRuleOutcome(rule, address, registers, budget) == RuleOutcome::Match;
+}
+inline bool RegexRuleMatches(AddressRule& rule, const std::string& address,
+                             regex::RegexRegisters& registers) {
+  WorkBudget budget{ReplyWorkBudget};
+  return RegexRuleMatches(rule, address, registers, budget);
+}
 
 }  // namespace fromsel

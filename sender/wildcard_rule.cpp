@@ -37,51 +37,86 @@ std::int64_t ExpansionSteps(const std::vector<std::string>& entries) {
   return kStepsPerEntryMade * static_cast<std::int64_t>(entries.size()) + ScanSteps(bytes);
 }
 
-}  // namespace
+// The entries of an expansion with their literal forms, first matching
+// entry wins. Addresses are cut from NUL-terminated header text, so they
+// hold no NUL and a literal form decides exactly as the matcher would.
+// A literal form compares at most the address's bytes. The caller charges
+// one such read per rule test (TestRule); the other entries (at most 4096)
+// are charged here, before the loop. Never inlined, like PrepareAndTest:
+// the loop's registers would cost every test of a one-entry rule
+// (WildcardRuleOutcome) their saving.
+[[gnu::noinline]] RuleOutcome TestEntries(const MatcherCache& cache, const std::string& address,
+                                          WorkBudget& budget) {
+  const std::string* entries = cache.expandedPatterns.data();
+  const std::size_t count = cache.expandedPatterns.size();
+  budget.Charge(static_cast<std::int64_t>(count - 1) *
+                ScanSteps(static_cast<std::int64_t>(address.size())));
+  const LiteralForm* forms = cache.literalForms.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    const LiteralForm& form = forms[i];
+    if (form.shape != LiteralShape::Other) {
+      if (LiteralFormMatches(form, address)) return RuleOutcome::Match;
+    } else if (EndsInLiteral(form, address)) {
+      if (WildcardMatches(entries[i], address, &budget)) return RuleOutcome::Match;
+      if (budget.spent()) return RuleOutcome::WorkBoundReached;
+    }
+  }
+  return MissOutcome(budget, RuleOutcome::NoMatch);
+}
 
-bool WildcardRuleMatches(AddressRule& rule, const std::string& address, WorkBudget& budget) {
+// A test that finds the rule not ready: its first, one whose expansion was
+// refused, or one without literal forms (out of memory). Never inlined, so
+// that the ordinary test keeps a small frame.
+[[gnu::noinline]] RuleOutcome PrepareAndTest(AddressRule& rule, const std::string& address,
+                                             WorkBudget& budget) {
   // A refusal is remembered: counting a pattern over the limit again for
   // every address of every reply would cost as much as expanding it.
   // Looked at only while the list is empty, so a rule that expanded pays
   // nothing for it.
   MatcherCache& cache = MatcherCacheOf(rule);
   if (cache.expandedPatterns.empty()) {
-    if (cache.expansionRefused) return false;
+    if (cache.expansionRefused) return MissOutcome(budget, RuleOutcome::OverBraceLimit);
     if (CountBraceExpansions(rule.pattern) > MaxBraceExpansions) {
       cache.expansionRefused = true;
-      return false;
+      return MissOutcome(budget, RuleOutcome::OverBraceLimit);
     }
     cache.literalForms.clear();
     ExpandBraces(rule.pattern, cache.expandedPatterns);
     budget.Charge(ExpansionSteps(cache.expandedPatterns));
   }
   const std::vector<std::string>& entries = cache.expandedPatterns;
-  if (!HaveLiteralForms(cache)) {
-    for (const std::string& entry : entries) {
-      if (WildcardMatches(entry, address, &budget)) return true;
-      if (budget.spent()) return false;
-    }
-    return false;
+  if (HaveLiteralForms(cache)) {
+    if (entries.empty()) return MissOutcome(budget, RuleOutcome::NoMatch);
+    return TestEntries(cache, address, budget);
   }
-  // Addresses are cut from NUL-terminated header text, so they hold no NUL
-  // and a literal form decides exactly as the matcher would.
-  // A literal form compares at most the address's bytes. The caller charges
-  // one such read per rule test (RuleMatches); the other entries of an
-  // expansion (at most 4096) are charged here, before the loop.
-  if (entries.size() > 1)
-    budget.Charge(static_cast<std::int64_t>(entries.size() - 1) *
-                  ScanSteps(static_cast<std::int64_t>(address.size())));
-  const LiteralForm* forms = cache.literalForms.data();
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const LiteralForm& form = forms[i];
-    if (form.shape != LiteralShape::Other) {
-      if (LiteralFormMatches(form, address)) return true;
-    } else if (EndsInLiteral(form, address)) {
-      if (WildcardMatches(entries[i], address, &budget)) return true;
-      if (budget.spent()) return false;
-    }
+  for (const std::string& entry : entries) {
+    if (WildcardMatches(entry, address, &budget)) return RuleOutcome::Match;
+    if (budget.spent()) return RuleOutcome::WorkBoundReached;
   }
-  return false;
+  return MissOutcome(budget, RuleOutcome::NoMatch);
+}
+
+}  // namespace
+
+RuleOutcome WildcardRuleOutcome(AddressRule& rule, const std::string& address, WorkBudget& budget) {
+  // Every test but a rule's first finds it expanded with its literal forms.
+  // One entry, as most rules have, is decided here, seen by sizes compared
+  // without a division. A literal form charges nothing, so its miss is a
+  // plain NoMatch.
+  const MatcherCache* cache = FindMatcherCache(rule);
+  if (cache && cache->expandedPatterns.size() == 1 && cache->literalForms.size() == 1) {
+    const LiteralForm& form = cache->literalForms[0];
+    if (form.shape != LiteralShape::Other)
+      return LiteralFormMatches(form, address) ? RuleOutcome::Match : RuleOutcome::NoMatch;
+    if (EndsInLiteral(form, address) &&
+        WildcardMatches(cache->expandedPatterns[0], address, &budget))
+      return RuleOutcome::Match;
+    return MissOutcome(budget, RuleOutcome::NoMatch);
+  }
+  if (cache && !cache->expandedPatterns.empty() &&
+      cache->literalForms.size() == cache->expandedPatterns.size())
+    return TestEntries(*cache, address, budget);
+  return PrepareAndTest(rule, address, budget);
 }
 
 }  // namespace fromsel

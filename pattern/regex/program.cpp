@@ -10,13 +10,16 @@
 
 namespace fromsel::regex {
 
+namespace case_table_detail {
+const std::uint8_t* installed = nullptr;
+}  // namespace case_table_detail
+
 namespace {
 
 // Entries of every byte-indexed table.
 constexpr int ByteValues = 256;
 
 std::uint8_t caseTableStorage[ByteValues];
-const std::uint8_t* installedCaseTable = nullptr;
 
 std::uint8_t wordTableStorage[ByteValues];
 bool wordTableBuilt = false;
@@ -113,16 +116,14 @@ void ReleaseRegexProgram(RegexProgram* program) {
   std::free(program);
 }
 
-const std::uint8_t* CaseTable() { return installedCaseTable; }
-
 void InstallCaseTable() {
   for (int c = 0; c < ByteValues; ++c) {
     caseTableStorage[c] = static_cast<std::uint8_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
-  installedCaseTable = caseTableStorage;
+  case_table_detail::installed = caseTableStorage;
 }
 
-void RemoveCaseTableForTesting() { installedCaseTable = nullptr; }
+void RemoveCaseTableForTesting() { case_table_detail::installed = nullptr; }
 
 const std::uint8_t* WordTable() {
   if (!wordTableBuilt) {

@@ -168,9 +168,13 @@ class RegexProgramOwner {
   RegexProgram* program_;
 };
 
+namespace case_table_detail {
+extern const std::uint8_t* installed;
+}  // namespace case_table_detail
+
 // ASCII case folding, installed at plug-in start. Null until installed, and
-// then nothing is folded.
-const std::uint8_t* CaseTable();
+// then nothing is folded. Inline: every search and match asks for it.
+inline const std::uint8_t* CaseTable() { return case_table_detail::installed; }
 void InstallCaseTable();
 void RemoveCaseTableForTesting();
 

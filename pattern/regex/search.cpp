@@ -300,8 +300,6 @@ SearchKind PlanSearch(const RegexProgram& program, const SearchBytes& bytes, Off
                       Offset range, SearchPlan& plan) {
   const std::uint8_t first =
       program.codeLength > 0 ? program.code[0] : static_cast<std::uint8_t>(NoOperation);
-  plan.start = start;
-  if (first == AtSearchStart) return SearchKind::OneAttempt;
   const bool textStart = first == AtTextStart;
   // Only position 0 can match a program tied to the text start.
   if (textStart && range > 0) {
@@ -311,6 +309,8 @@ SearchKind PlanSearch(const RegexProgram& program, const SearchBytes& bytes, Off
     plan.start = 0;
     return SearchKind::OneAttempt;
   }
+  plan.start = start;
+  if (first == AtSearchStart) return SearchKind::OneAttempt;
   plan.range = range;
   plan.anchored = plan.lineAnchored = first == AtLineStart;
   // Scanned only when an aid it restrains is in play.
@@ -414,10 +414,12 @@ constexpr std::int64_t kProbeStepsPerByte = 1;
 // starts from which nothing can match are skipped, and so are the matcher
 // states from which nothing can. Same answer, same registers. Programs
 // without an automaton (back-references), and searches whose table cannot be
-// had, run as before, on the budget alone.
-int GuardedRun(RegexProgram& program, const char* subject, int size, const SearchBytes& bytes,
-               SearchKind kind, const SearchPlan& plan, RegexRegisters* registers,
-               WorkBudget& budget) {
+// had, run as before, on the budget alone. Never inlined: its table would
+// give every search, most of which never come here, a larger frame.
+[[gnu::noinline]] int GuardedRun(RegexProgram& program, const char* subject, int size,
+                                 const SearchBytes& bytes, SearchKind kind,
+                                 const SearchPlan& plan, RegexRegisters* registers,
+                                 WorkBudget& budget) {
   const Automaton* automaton = ProgramAutomaton(program);
   if (!automaton) return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, nullptr);
   Liveness liveness;
@@ -463,11 +465,11 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int start,
   if (program.fastmap && !program.fastmapValid) CompileFastmap(program);
   if (range < 0) return SearchBackwards(program, subject, size, start, range, registers, used);
 
+  // The plan may read the subject once for the required literal.
+  if (program.requiredLiteral) used.Charge(ScanSteps(size - start));
   const SearchBytes bytes(program, subject, size);
   SearchPlan plan;
   const SearchKind kind = PlanSearch(program, bytes, start, range, plan);
-  // The plan may have read the subject once for the required literal.
-  if (program.requiredLiteral) used.Charge(ScanSteps(size - start));
   if (kind == SearchKind::NoMatch) return NoMatch;
   if (used.spent()) return MatchStopped;
   return ProbeThenGuard(program, subject, size, bytes, kind, plan, registers, used);

@@ -152,9 +152,9 @@ const Byte* FindCandidate(const Byte* p, const Byte* s, const Options& o) {
 // a subset of the starting places already tried, since runs and items never
 // cross a '/' under WildcardPathName either. Time is therefore at most
 // pattern length times subject length, with no recursion.
-WildcardResult Match(const Byte* pattern, const Byte* subject, int options, StepMeter& meter) {
-  const Options o{FoldFor(options), (options & WildcardNoEscape) != 0,
-                  (options & WildcardPathName) != 0};
+WildcardResult Match(const Byte* pattern, const Byte* subject, int options, const Byte* fold,
+                     StepMeter& meter) {
+  const Options o{fold, (options & WildcardNoEscape) != 0, (options & WildcardPathName) != 0};
   // FindCandidate, with the bytes it passes over charged as a scan's.
   auto NextCandidate = [&meter](const Byte* p, const Byte* s, const Options& options) {
     const Byte* found = FindCandidate(p, s, options);
@@ -225,8 +225,7 @@ enum class Shortcut { NoMatch, Match, General };
 // that literal (or only the literal) is then decided without the general
 // matcher, except under WildcardPathName where a star's run matters.
 Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* patternEnd, const Byte* subject,
-                            const Byte* subjectEnd, int options) {
-  const Byte* fold = FoldFor(options);
+                            const Byte* subjectEnd, int options, const Byte* fold) {
   const Byte* p = patternEnd;
   const Byte* s = subjectEnd;
   // Compared from the end while read, so a mismatch costs one byte.
@@ -261,18 +260,20 @@ WildcardResult WildcardMatch(const char* pattern, const char* subject, int optio
   // Both texts are read to their ends; that covers the one scan of the
   // subject that finds no candidate and ends the match.
   meter.Step(ScanSteps(static_cast<std::int64_t>(patternLength + subjectLength)));
-  switch (TryTrailingLiteral(p, p + patternLength, s, s + subjectLength, options)) {
+  // The folding table, looked up once for the shortcut and the matcher.
+  const Byte* fold = FoldFor(options);
+  switch (TryTrailingLiteral(p, p + patternLength, s, s + subjectLength, options, fold)) {
     case Shortcut::NoMatch: return kNoMatch;
     case Shortcut::Match: return kMatch;
     case Shortcut::General: break;
   }
-  return Match(p, s, options, meter);
+  return Match(p, s, options, fold, meter);
 }
 
 WildcardResult WildcardMatchGeneral(const char* pattern, const char* subject, int options) {
   StepMeter meter(nullptr);
   return Match(reinterpret_cast<const Byte*>(pattern), reinterpret_cast<const Byte*>(subject),
-               options, meter);
+               options, FoldFor(options), meter);
 }
 
 bool WildcardMatches(const std::string& pattern, const std::string& subject, WorkBudget* budget) {
