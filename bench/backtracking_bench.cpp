@@ -125,7 +125,7 @@ void RunPairs(benchmark::State& state, Engine engine, const std::vector<std::str
     for (std::size_t i = 0; i < patterns.size(); ++i) {
       switch (engine) {
         case Fromsel: {
-          // The search of a rule test (RegexRuleMatches), which tells a
+          // The search of a rule test (RegexRuleOutcome), which tells a
           // search that gave up (-2) from one that found no match.
           if (!rules[i]->program || !rules[i]->errorText.empty()) break;
           regex::RegexRegisters registers;

@@ -69,24 +69,11 @@ inline bool RuleMatches(AddressRule& rule, const std::string& address,
   return RuleMatches(rule, address, registers, budget);
 }
 
-// The branches answering yes or no; without a budget, with one of their
-// own (ReplyWorkBudget).
-inline bool WildcardRuleMatches(AddressRule& rule, const std::string& address,
-                                WorkBudget& budget) {
-  return WildcardRuleOutcome(rule, address, budget) == RuleOutcome::Match;
-}
+// The wildcard branch alone, answering yes or no, with a budget of its own
+// (ReplyWorkBudget).
 inline bool WildcardRuleMatches(AddressRule& rule, const std::string& address) {
   WorkBudget budget{ReplyWorkBudget};
-  return WildcardRuleMatches(rule, address, budget);
-}
-inline bool RegexRuleMatches(AddressRule& rule, const std::string& address,
-                             regex::RegexRegisters& registers, WorkBudget& budget) {
-  return RegexRuleOutcome(rule, address, registers, budget) == RuleOutcome::Match;
-}
-inline bool RegexRuleMatches(AddressRule& rule, const std::string& address,
-                             regex::RegexRegisters& registers) {
-  WorkBudget budget{ReplyWorkBudget};
-  return RegexRuleMatches(rule, address, registers, budget);
+  return WildcardRuleOutcome(rule, address, budget) == RuleOutcome::Match;
 }
 
 }  // namespace fromsel
