@@ -246,8 +246,14 @@ Shortcut TryTrailingLiteral(const Byte* pattern, const Byte* patternEnd, const B
 }  // namespace
 
 const unsigned char* RuleFoldTable() {
-  static const FoldTable lower = MakeLowerTable();
-  return lower.map;
+  // Built at the first call, in a lambda of its own, so that every later
+  // call (one per wildcard match) is the guard's test and a load, without
+  // the frame the filling needs.
+  static const unsigned char* const lower = [] {
+    static const FoldTable table = MakeLowerTable();
+    return table.map;
+  }();
+  return lower;
 }
 
 WildcardResult WildcardMatch(const char* pattern, const char* subject, int options,
