@@ -197,20 +197,27 @@ Offset FindByMemchr(const RegexProgram& program, const SearchBytes& bytes, Offse
   return kNotFound;
 }
 
-// Offset of the program's required literal within subject[lo, size), or
-// kNotFound. A long window is searched in linear time: by memchr for one
-// byte of the literal while its candidates are sparse, else by the prefix
-// table. A short one goes to the skip table or the scan, whose worst case
-// the window's length bounds.
-Offset FindLiteralInSubject(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+// Offset of the required literal within a long window subject[lo, size),
+// or kNotFound, in linear time: by memchr for one byte of the literal while
+// its candidates are sparse, else by the prefix table. Never inlined: the
+// prefix table would give every search, most of which see short addresses,
+// a larger frame.
+[[gnu::noinline]] Offset FindInLongWindow(const RegexProgram& program, const SearchBytes& bytes,
+                                          Offset lo) {
   const std::uint8_t* literal = program.requiredLiteral + 1;
   const Offset length = program.requiredLiteral[0];
-  if (length > 0 && bytes.size() - lo >= kMemchrWindow) {
-    const Offset index = MemchrByteIndex(literal, length, bytes);
-    if (index >= 0) return FindByMemchr(program, bytes, lo, index);
-    const Offset at = FindByPrefixTable(MapLiteral(literal, length, bytes), bytes, lo);
-    return at == kNotFound ? kNotFound : at - lo;
-  }
+  const Offset index = MemchrByteIndex(literal, length, bytes);
+  if (index >= 0) return FindByMemchr(program, bytes, lo, index);
+  const Offset at = FindByPrefixTable(MapLiteral(literal, length, bytes), bytes, lo);
+  return at == kNotFound ? kNotFound : at - lo;
+}
+
+// Offset of the program's required literal within subject[lo, size), or
+// kNotFound. A short window goes to the skip table or the scan, whose
+// worst case the window's length bounds.
+Offset FindLiteralInSubject(const RegexProgram& program, const SearchBytes& bytes, Offset lo) {
+  if (program.requiredLiteral[0] > 0 && bytes.size() - lo >= kMemchrWindow)
+    return FindInLongWindow(program, bytes, lo);
   if (!(program.options & NoSkipSearch) && program.skipTable)
     return FindBySkipTable(program, bytes, lo);
   return FindByScan(program, bytes, lo);
