@@ -22,8 +22,11 @@ constexpr std::int64_t kVisitsPerStep = 4;
 // position and the remembered move costs about what a matcher instruction
 // does (measured on the benchmarks' machine).
 constexpr std::int64_t kStepsPerPosition = 1;
-// The pass charges its work every so many positions.
+// The pass charges its work every so many positions, or sooner once it has
+// visited this many states and edges: a caller's cap on the pass then holds
+// to within one batch, however large the automaton.
 constexpr std::int64_t kPositionsPerCharge = 1024;
+constexpr std::int64_t kVisitsPerCharge = 4096;
 // Bits of distinct live sets a pass keeps (1 MiB), and blocks of remembered
 // moves (256 entries each, 1 MiB in all); past them, positions are worked
 // out directly, and the sets for the matcher are not kept.
@@ -275,7 +278,8 @@ std::int32_t* BackwardPass::MoveFor(std::int32_t set, std::uint32_t kind, std::u
 
 // Charges what was done since the last charge, every so many positions.
 bool BackwardPass::Charge(WorkBudget& budget, bool last) {
-  if (!last && positions_ < kPositionsPerCharge) return !budget.spent();
+  if (!last && positions_ < kPositionsPerCharge && visits_ < kVisitsPerCharge)
+    return !budget.spent();
   budget.Charge(visits_ / kVisitsPerStep + positions_ * kStepsPerPosition + 1);
   visits_ = 0;
   positions_ = 0;

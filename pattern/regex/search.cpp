@@ -423,20 +423,29 @@ constexpr std::int64_t kProbeStepsPerByte = 1;
 // without an automaton (back-references), and searches whose table cannot be
 // had, run as before, on the budget alone. Never inlined: its table would
 // give every search, most of which never come here, a larger frame.
+//
+// The table may cost at most half of what the probe left beyond its own
+// cost again. One that would cost more (a large program over a long
+// subject) is given up, and the plan runs plainly on the rest: so the
+// search stops only where the plain search would have needed about half
+// its budget or more, never because of the table.
 [[gnu::noinline]] int GuardedRun(RegexProgram& program, const char* subject, int size,
                                  const SearchBytes& bytes, SearchKind kind,
                                  const SearchPlan& plan, RegexRegisters* registers,
-                                 WorkBudget& budget) {
+                                 std::int64_t probeUsed, WorkBudget& budget) {
   const Automaton* automaton = ProgramAutomaton(program);
   if (!automaton) return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, nullptr);
   Liveness liveness;
   const int from = static_cast<int>(plan.start);
   const int attemptStart = kind == SearchKind::OneAttempt ? from : -1;
-  if (!liveness.Compute(*automaton, bytes.data(), size, from, attemptStart, true, budget)) {
-    if (budget.spent()) return MatchStopped;
-    return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, nullptr);
-  }
-  return RunPlan(program, subject, size, bytes, kind, plan, registers, budget, &liveness);
+  const std::int64_t tableCap = (budget.left - probeUsed) / 2;
+  WorkBudget table{tableCap};
+  const bool computed = tableCap > 0 &&
+                        liveness.Compute(*automaton, bytes.data(), size, from, attemptStart, true, table);
+  budget.Charge(tableCap > 0 ? tableCap - table.left : 0);
+  if (budget.spent()) return MatchStopped;
+  return RunPlan(program, subject, size, bytes, kind, plan, registers, budget,
+                 computed ? &liveness : nullptr);
 }
 
 bool plainSearchForTesting = false;
@@ -457,7 +466,8 @@ int ProbeThenGuard(RegexProgram& program, const char* subject, int size, const S
   // guarded run would meet as well.
   if (result != MatchStopped || !probe.spent()) return result;
   if (budget.spent()) return MatchStopped;
-  return GuardedRun(program, subject, size, bytes, kind, plan, registers, budget);
+  return GuardedRun(program, subject, size, bytes, kind, plan, registers, granted - probe.left,
+                    budget);
 }
 
 }  // namespace
