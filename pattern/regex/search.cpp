@@ -442,7 +442,7 @@ constexpr std::int64_t kProbeStepsPerByte = 1;
   WorkBudget table{tableCap};
   const bool computed = tableCap > 0 &&
                         liveness.Compute(*automaton, bytes.data(), size, from, attemptStart, true, table);
-  budget.Charge(tableCap > 0 ? tableCap - table.left : 0);
+  budget.Charge(tableCap - table.left);
   if (budget.spent()) return MatchStopped;
   return RunPlan(program, subject, size, bytes, kind, plan, registers, budget,
                  computed ? &liveness : nullptr);
