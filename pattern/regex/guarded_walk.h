@@ -1,6 +1,7 @@
-// Test support shared by the unit tests and the fuzz targets: the matcher
-// run plainly against the matcher run with a liveness table (liveness.h), at
-// every start position of one subject. The table may only spare work: where
+// Test support shared by the unit tests and the fuzz targets: the plain
+// matcher (SetPlainMatchForTesting) against the matcher run with a liveness
+// table (liveness.h), at every start position of one subject. The table
+// and the matcher's spent exits may only spare work: where
 // the plain run finishes within its budget, the guarded run must give the
 // same answer and the same registers, and a start the table refuses must be
 // one where the plain run finds no match.
@@ -50,8 +51,10 @@ inline std::string CompareGuardedWalk(RegexProgram& program, const std::string& 
   for (int at = attemptStart >= 0 ? attemptStart : from; at <= last; ++at) {
     RegexRegistersOwner plainRegisters;
     const std::int64_t before = plainBudget.left;
+    SetPlainMatchForTesting(true);
     const int plain = MatchRegex(program, subject.data(), size, at, &plainRegisters.get(),
                                  &plainBudget);
+    SetPlainMatchForTesting(false);
     if (plain == MatchStopped) break;
     const std::string expected = DescribeAttempt(plain, plainRegisters.get());
     if (counts) ++counts->compared;

@@ -10,6 +10,15 @@
 // current pass) below whatever the pass's body left, so that the test for a
 // pass that consumed nothing and the dropping of a possessive loop's point
 // are not misled by an alternation's or a lazy loop's point on top.
+//
+// A lazy construct (??, *?, +?, a lazy counted repeat) tries its exit
+// first and leaves a further-pass point. When that point is resumed, the
+// pass pushes the exit's point as usual, but spent: resuming it would retry
+// the exit from the very state (position, registers, counters, options)
+// from which it was tried and failed. (The one difference, the further-pass
+// point the first try had on top of the stack, is no loop's own point, so
+// no loop in that continuation acts on it.) Left resumable, each nested
+// lazy construct doubles the work of a failing search.
 #include "pattern/regex/match.h"
 
 #include "pattern/regex/liveness.h"
@@ -59,6 +68,18 @@ enum class Outcome { Continue, Fail, Stop };
 // Subject field of the marker a + loop leaves for its first pass: a negative
 // value below kNone that names the loop by its exit position.
 Word LoopMarkerTag(int exit) { return -2 - exit; }
+
+// Resume field of a spent exit point: a negative value below kNone that
+// names the exit, so that a loop still finds the point of its pass.
+Word SpentExitTag(int exit) { return -2 - exit; }
+
+// Bit of a point's options word: the point resumes a lazy construct's
+// further pass, whose exit was tried from the same state right after it
+// was pushed. Options never use it.
+constexpr std::uint32_t kFurtherPassFlag = 0x80000000u;
+
+// Test hook (SetPlainMatchForTesting): exit points are never spent.
+bool plainMatchForTesting = false;
 
 // What happens to the counter changes logged with a point that is dropped.
 enum class LogFate {
@@ -135,17 +156,22 @@ class BacktrackStack {
 //   n
 //   registers 1..k as saved: start, end, open flag
 //   k (the highest register whose start was set)
-//   resume: the code offset to resume at, or kNone for a marker
+//   resume: the code offset to resume at, kNone for a marker, or a
+//           SpentExitTag for a spent exit point (never resumed)
 //   subject: the subject offset, or kNone (or a LoopMarkerTag)
-//   options: the options in force
+//   options: the options in force, kFurtherPassFlag for a further pass
 class BacktrackPoint {
  public:
   BacktrackPoint(const BacktrackStack& stack, std::int64_t top) : stack_(stack), top_(top) {}
 
-  std::uint32_t options() const { return static_cast<std::uint32_t>(stack_[top_ - 1]); }
+  std::uint32_t options() const { return storedOptions() & ~kFurtherPassFlag; }
+  bool resumesFurtherPass() const { return (storedOptions() & kFurtherPassFlag) != 0; }
   Word subject() const { return stack_[top_ - 2]; }
   Word resume() const { return stack_[top_ - 3]; }
   bool isMarker() const { return resume() == kNone; }
+  bool isSpent() const { return resume() < kNone; }
+  // Whether the point is the one a loop leaving at `exit` pushed for its pass.
+  bool isPassPointOf(int exit) const { return resume() == exit || resume() == SpentExitTag(exit); }
   Word savedRegisterCount() const { return stack_[top_ - 4]; }
   // Where n lies, and n itself.
   std::int64_t logCountAt() const {
@@ -169,6 +195,8 @@ class BacktrackPoint {
   }
 
  private:
+  std::uint32_t storedOptions() const { return static_cast<std::uint32_t>(stack_[top_ - 1]); }
+
   const BacktrackStack& stack_;
   std::int64_t top_;
 };
@@ -226,7 +254,8 @@ class Matcher {
   // Stack of points.
   BacktrackPoint PointAt(std::int64_t top) const { return BacktrackPoint(stack_, top); }
   int HighestSetRegister() const;
-  bool PushPoint(Word resume, Word subjectPos);
+  bool PushPoint(Word resume, Word subjectPos, bool furtherPass = false);
+  bool PushExitPoint(int at, bool exitFailed);
   bool LogCounter(int fieldOffset);
   bool DecrementCounter(int fieldOffset);
   void RestoreLog(std::int64_t from, Word count);
@@ -254,14 +283,14 @@ class Matcher {
   Outcome ExecDotRepeat(int at);
   Outcome ExecByteSet(int at, bool negated);
   Outcome ExecGoto(int at);
-  Outcome ExecPushBacktrack(int at);
+  Outcome ExecPushBacktrack(int at, bool exitFailed);
   Outcome ExecGotoWithMarker(int at);
   Outcome ExecPushMarker(int at);
   Outcome ExecGreedyLoopEnd(int at);
   Outcome ExecPopBacktrackAndGoto(int at);
   Outcome ExecLazySkip(int at);
   Outcome ExecLazyLoopEnd(int at);
-  Outcome ExecCountedRepeatStart(int at, int entered);
+  Outcome ExecCountedRepeatStart(int at, int entered, bool exitFailed);
   Outcome ExecCountedLoopEnd(int at);
   Outcome ExecLazyCountedLoopEnd(int at);
   Outcome ExecSetCounter(int at);
@@ -315,6 +344,8 @@ class Matcher {
   Word logCount_ = 0;          // counter changes logged above the top point
   bool stopped_ = false;       // the match had to stop: MatchStopped
   int enteredRepeat_ = -1;     // see Step()
+  int furtherPassAt_ = -1;     // see Step()
+  const bool spendFailedExits_ = !plainMatchForTesting;
 };
 
 // --- The stack of points ---------------------------------------------------------
@@ -327,7 +358,7 @@ int Matcher::HighestSetRegister() const {
 
 // Pushes a point laid out as BacktrackPoint reads it; the changes logged
 // since the previous point become this point's own.
-bool Matcher::PushPoint(Word resume, Word subjectPos) {
+bool Matcher::PushPoint(Word resume, Word subjectPos, bool furtherPass) {
   // Finding k and copying the registers below it reads every register.
   budget_.Charge(RegisterSteps(registerCount_));
   const int k = HighestSetRegister();
@@ -342,7 +373,7 @@ bool Matcher::PushPoint(Word resume, Word subjectPos) {
   stack_[s++] = k;
   stack_[s++] = resume;
   stack_[s++] = subjectPos;
-  stack_[s++] = static_cast<Word>(options_);
+  stack_[s++] = static_cast<Word>(furtherPass ? options_ | kFurtherPassFlag : options_);
   stack_.size = s;
   pointTop_ = s;
   logCount_ = 0;
@@ -421,14 +452,16 @@ bool Matcher::Backtrack() {
     stack_.size = pointTop_;
     logCount_ = 0;
     const BacktrackPoint point = PointAt(pointTop_);
-    if (point.isMarker()) {
+    if (point.isMarker() || point.isSpent()) {
       RemoveTopPoint(LogFate::Restore);
       stack_.size = pointTop_;
       logCount_ = 0;
       continue;
     }
+    const bool furtherPass = point.resumesFurtherPass();
     ResumeAt(point);
     if (IsBackJumpToLoopStart(code_, codeLength_, pc_)) continue;
+    if (furtherPass) furtherPassAt_ = pc_;
     return true;
   }
   return false;
@@ -472,7 +505,7 @@ Matcher::LoopPoint Matcher::FindLoopPoint(int exit) {
   while (top > 0) {
     --budget_.left;
     const BacktrackPoint point = PointAt(top);
-    if (point.resume() == exit) return {top, false};
+    if (point.isPassPointOf(exit)) return {top, false};
     if (point.isMarker() && point.subject() == LoopMarkerTag(exit)) return {top, true};
     top = point.bottom();
   }
@@ -495,6 +528,10 @@ Outcome Matcher::Step() {
   // reached that way is being entered, not resumed or looped back to.
   const int entered = enteredRepeat_;
   enteredRepeat_ = -1;
+  // Set only by Backtrack resuming a further-pass point right before: the
+  // construct's exit was tried from this state and failed.
+  const bool exitFailed = furtherPassAt_ == at;
+  furtherPassAt_ = -1;
   // A state from which no match can be reached fails at once.
   if (liveness_ && liveness_->MaySkip(at, cursor_)) return Outcome::Fail;
   const std::uint8_t op = code_[at];
@@ -514,7 +551,7 @@ Outcome Matcher::Step() {
     case Goto: case AlternativeExit:
       return ExecGoto(at);
     case PushBacktrack:
-      return ExecPushBacktrack(at);
+      return ExecPushBacktrack(at, exitFailed);
     case GotoWithMarker:
       return ExecGotoWithMarker(at);
     case PushMarker:
@@ -528,7 +565,7 @@ Outcome Matcher::Step() {
     case LazyLoopEnd:
       return ExecLazyLoopEnd(at);
     case CountedRepeatStart:
-      return ExecCountedRepeatStart(at, entered);
+      return ExecCountedRepeatStart(at, entered, exitFailed);
     case CountedLoopEnd:
       return ExecCountedLoopEnd(at);
     case LazyCountedLoopEnd:
@@ -685,9 +722,16 @@ Outcome Matcher::ExecGoto(int at) {
   return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
 }
 
-Outcome Matcher::ExecPushBacktrack(int at) {
+// The point that leaves the construct at `at` for its exit (its jump
+// target); spent when that exit failed from this state already.
+bool Matcher::PushExitPoint(int at, bool exitFailed) {
+  const int exit = JumpTargetOf(at);
+  return PushPoint(exitFailed && spendFailedExits_ ? SpentExitTag(exit) : exit, cursor_);
+}
+
+Outcome Matcher::ExecPushBacktrack(int at, bool exitFailed) {
   if (!Has(at, JumpWidth)) return Outcome::Fail;
-  if (!PushPoint(JumpTargetOf(at), cursor_)) return Outcome::Stop;
+  if (!PushExitPoint(at, exitFailed)) return Outcome::Stop;
   return Next(at, JumpWidth);
 }
 
@@ -763,7 +807,7 @@ Outcome Matcher::ExecPopBacktrackAndGoto(int at) {
 // the way back.
 Outcome Matcher::ExecLazySkip(int at) {
   if (!Has(at, JumpWidth)) return Outcome::Fail;
-  if (JumpTargetOf(at) < codeLength_ && !PushPoint(at + JumpWidth, cursor_))
+  if (JumpTargetOf(at) < codeLength_ && !PushPoint(at + JumpWidth, cursor_, true))
     return Outcome::Stop;
   return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
 }
@@ -785,7 +829,7 @@ Outcome Matcher::ExecLazyLoopEnd(int at) {
     if (ReadDisp16(code_ + at + DisplacementAt) < 0 && TopSubjectIs(cursor_))
       return Outcome::Fail;
   }
-  if (!PushPoint(loopStart, cursor_)) return Outcome::Stop;
+  if (!PushPoint(loopStart, cursor_, true)) return Outcome::Stop;
   return Next(at, JumpWidth);
 }
 
@@ -808,18 +852,18 @@ Outcome Matcher::CountedBackJump(int at) {
   return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
 }
 
-Outcome Matcher::ExecCountedRepeatStart(int at, int entered) {
+Outcome Matcher::ExecCountedRepeatStart(int at, int entered, bool exitFailed) {
   if (!Has(at, CountedWidth)) return Outcome::Fail;
   if (CountOf(at) == 0 && entered == at && IsLazyRepeat(at)) {
     // Entering a lazy repeat with no compulsory pass: what follows is
     // tried first, a pass only when that fails (resuming here).
-    if (!PushPoint(at, cursor_)) return Outcome::Stop;
+    if (!PushPoint(at, cursor_, true)) return Outcome::Stop;
     return JumpTo(at + DisplacementAt) ? Outcome::Continue : Outcome::Fail;
   }
   if (CountOf(at) > 0) {
     if (!DecrementCounter(at + CountAt)) return Outcome::Stop;
     if (!PushPoint(kNone, kNone)) return Outcome::Stop;
-  } else if (!PushPoint(JumpTargetOf(at), cursor_)) {
+  } else if (!PushExitPoint(at, exitFailed)) {
     return Outcome::Stop;
   }
   return Next(at, CountedWidth);
@@ -843,7 +887,7 @@ Outcome Matcher::ExecLazyCountedLoopEnd(int at) {
   // Lazy: go on after the repeat, another pass being the way back. The
   // points below stay: the newest may be the body's own (an alternative),
   // and the pass's point only retries what failed before.
-  if (!PushPoint(repeatStart, cursor_)) return Outcome::Stop;
+  if (!PushPoint(repeatStart, cursor_, true)) return Outcome::Stop;
   return Next(at, CountedWidth);
 }
 
@@ -989,6 +1033,8 @@ void FillRegisters(const RegexProgram& program, int position, int end,
 }
 
 }  // namespace
+
+void SetPlainMatchForTesting(bool plain) { plainMatchForTesting = plain; }
 
 void FreeRegisters(RegexRegisters& registers) {
   if (registers.allocatedCount == 0) return;

@@ -60,6 +60,11 @@ int MatchRegex(RegexProgram& program, const char* subject, int size, int positio
                RegexRegisters* registers, WorkBudget* budget = nullptr,
                const Liveness* liveness = nullptr);
 
+// Test hook: while set, every match runs as the plain backtracker, which
+// resumes a lazy construct's exit again after a further pass failed (the
+// same answer, with more work), so that tests can compare the two.
+void SetPlainMatchForTesting(bool plain);
+
 // The instruction a GreedyLoopEnd at `at` rewrites itself into the first time
 // it runs: PopBacktrackAndGoto when the continuation can never begin like
 // another pass, Goto otherwise. Decided from the code alone.

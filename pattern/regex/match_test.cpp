@@ -201,6 +201,38 @@ TEST(MatchRegex, CatastrophicPatternsGetTheirTrueAnswer) {
   EXPECT_EQ(backReference.Search(as + "!b"), "-2");
 }
 
+// A lazy construct tries its exit first; once a further pass fails, that
+// exit is not tried again from the same state. Retried, it doubled the work
+// per nested lazy repeat: the plain matcher gives up on the longer repeat,
+// and where it finishes, both give the same answer.
+TEST(MatchRegex, FailedLazyExitsAreNotRetried) {
+  struct Run {
+    int result;
+    std::int64_t work;
+    int groupStart, groupEnd;
+  };
+  auto run = [](const char* counts, bool plain) {
+    // "??" written apart, so that no compiler reads a trigraph.
+    Compiled compiled(std::string("^(?:(?:(a?" "?)") + counts + ")*)b?$", 0);
+    EXPECT_TRUE(compiled.ok()) << counts;
+    WorkBudget budget{200000};
+    SetPlainMatchForTesting(plain);
+    const int result = MatchRegex(compiled.program(), "", 0, 0, &compiled.registers(), &budget);
+    SetPlainMatchForTesting(false);
+    const RegexRegisters& registers = compiled.registers();
+    return Run{result, 200000 - budget.left, registers.startOffsets[1], registers.endOffsets[1]};
+  };
+  const Run shortRepeat = run("{3,10}?", false);
+  const Run shortPlain = run("{3,10}?", true);
+  EXPECT_EQ(shortRepeat.result, 0);
+  EXPECT_EQ(shortPlain.result, 0);
+  EXPECT_EQ(shortRepeat.groupStart, shortPlain.groupStart);
+  EXPECT_EQ(shortRepeat.groupEnd, shortPlain.groupEnd);
+  EXPECT_LT(shortRepeat.work * 10, shortPlain.work);
+  EXPECT_EQ(run("{3,40}?", false).result, 0);
+  EXPECT_EQ(run("{3,40}?", true).result, MatchStopped);
+}
+
 // Work an instruction does beyond constant time is charged to the budget
 // too: the walk of a loop's back jump past the points its body left, and
 // the bytes a back-reference compares. Uncharged, each of these ran for

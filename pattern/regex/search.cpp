@@ -472,7 +472,10 @@ int ProbeThenGuard(RegexProgram& program, const char* subject, int size, const S
 
 }  // namespace
 
-void SetPlainSearchForTesting(bool plain) { plainSearchForTesting = plain; }
+void SetPlainSearchForTesting(bool plain) {
+  plainSearchForTesting = plain;
+  SetPlainMatchForTesting(plain);
+}
 
 int SearchRegex(RegexProgram& program, const char* subject, int size, int start, int range,
                 RegexRegisters* registers, WorkBudget* budget) {

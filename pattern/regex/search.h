@@ -19,7 +19,8 @@ int SearchRegex(RegexProgram& program, const char* subject, int size, int start,
                 RegexRegisters* registers, WorkBudget* budget = nullptr);
 
 // Test hook: while set, every search runs plainly on its budget alone, as
-// searches did before the automaton, so that tests can compare the two.
+// searches did before the automaton, with the plain matcher
+// (SetPlainMatchForTesting), so that tests can compare the two.
 void SetPlainSearchForTesting(bool plain);
 
 }  // namespace fromsel::regex
