@@ -10,7 +10,8 @@
 # FUZZ_BUILD (build folder, default build/fuzz).
 # The growing corpus stays in the build folder; a crash, leak, sanitizer
 # report or hang is written to FUZZ_BUILD/findings/NAME/ and makes the
-# script fail. Each run appends its executions to FUZZ_BUILD/executions.tsv.
+# script fail. Each run appends its executions to FUZZ_BUILD/executions.tsv;
+# a run stopped with Ctrl-C (SIGINT) records them too and is no finding.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,6 +63,11 @@ run_one() {
   runs=${runs:-0}
   printf '%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$name" "$seconds" "$runs" "$rc" \
     >>"$build/executions.tsv"
+  # Stopped with Ctrl-C or SIGINT: libFuzzer prints its counts and exits 72.
+  if [ "$rc" -eq 72 ] && grep -q 'libFuzzer: run interrupted' "$log"; then
+    echo "fuzz $name: interrupted after $runs executions, no finding"
+    return 0
+  fi
   if [ "$rc" -ne 0 ]; then
     echo "fuzz $name: FINDING after $runs executions (exit $rc); see $log and $findings/"
     grep -m5 -E 'ERROR|fuzz check failed|runtime error|SUMMARY' "$log" || true
