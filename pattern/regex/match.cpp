@@ -65,13 +65,11 @@ constexpr Word kNone = -1;
 
 enum class Outcome { Continue, Fail, Stop };
 
-// Subject field of the marker a + loop leaves for its first pass: a negative
-// value below kNone that names the loop by its exit position.
-Word LoopMarkerTag(int exit) { return -2 - exit; }
-
-// Resume field of a spent exit point: a negative value below kNone that
-// names the exit, so that a loop still finds the point of its pass.
-Word SpentExitTag(int exit) { return -2 - exit; }
+// A negative value below kNone that names a construct by its exit position:
+// the subject field of the marker a + loop leaves for its first pass, and
+// the resume field of a spent exit point (never resumed, but a loop still
+// finds the point of its pass by it).
+Word ExitTag(int exit) { return -2 - exit; }
 
 // Bit of a point's options word: the point resumes a lazy construct's
 // further pass, whose exit was tried from the same state right after it
@@ -157,8 +155,8 @@ class BacktrackStack {
 //   registers 1..k as saved: start, end, open flag
 //   k (the highest register whose start was set)
 //   resume: the code offset to resume at, kNone for a marker, or a
-//           SpentExitTag for a spent exit point (never resumed)
-//   subject: the subject offset, or kNone (or a LoopMarkerTag)
+//           an ExitTag for a spent exit point (never resumed)
+//   subject: the subject offset, or kNone (or a loop marker's ExitTag)
 //   options: the options in force, kFurtherPassFlag for a further pass
 class BacktrackPoint {
  public:
@@ -171,7 +169,7 @@ class BacktrackPoint {
   bool isMarker() const { return resume() == kNone; }
   bool isSpent() const { return resume() < kNone; }
   // Whether the point is the one a loop leaving at `exit` pushed for its pass.
-  bool isPassPointOf(int exit) const { return resume() == exit || resume() == SpentExitTag(exit); }
+  bool isPassPointOf(int exit) const { return resume() == exit || resume() == ExitTag(exit); }
   Word savedRegisterCount() const { return stack_[top_ - 4]; }
   // Where n lies, and n itself.
   std::int64_t logCountAt() const {
@@ -506,7 +504,7 @@ Matcher::LoopPoint Matcher::FindLoopPoint(int exit) {
     --budget_.left;
     const BacktrackPoint point = PointAt(top);
     if (point.isPassPointOf(exit)) return {top, false};
-    if (point.isMarker() && point.subject() == LoopMarkerTag(exit)) return {top, true};
+    if (point.isMarker() && point.subject() == ExitTag(exit)) return {top, true};
     top = point.bottom();
   }
   return {};
@@ -726,7 +724,7 @@ Outcome Matcher::ExecGoto(int at) {
 // target); spent when that exit failed from this state already.
 bool Matcher::PushExitPoint(int at, bool exitFailed) {
   const int exit = JumpTargetOf(at);
-  return PushPoint(exitFailed && spendFailedExits_ ? SpentExitTag(exit) : exit, cursor_);
+  return PushPoint(exitFailed && spendFailedExits_ ? ExitTag(exit) : exit, cursor_);
 }
 
 Outcome Matcher::ExecPushBacktrack(int at, bool exitFailed) {
@@ -740,7 +738,7 @@ Outcome Matcher::ExecPushBacktrack(int at, bool exitFailed) {
 Outcome Matcher::ExecGotoWithMarker(int at) {
   if (!Has(at, JumpWidth)) return Outcome::Fail;
   int exit = 0;
-  const Word tag = LoopExitOf(at + JumpWidth, exit) ? LoopMarkerTag(exit) : kNone;
+  const Word tag = LoopExitOf(at + JumpWidth, exit) ? ExitTag(exit) : kNone;
   if (!PushPoint(kNone, tag)) return Outcome::Stop;
   return ExecGoto(at);
 }
