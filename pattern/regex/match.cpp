@@ -154,8 +154,8 @@ class BacktrackStack {
 //   n
 //   registers 1..k as saved: start, end, open flag
 //   k (the highest register whose start was set)
-//   resume: the code offset to resume at, kNone for a marker, or a
-//           an ExitTag for a spent exit point (never resumed)
+//   resume: the code offset to resume at, kNone for a marker, or an
+//           ExitTag for a spent exit point (never resumed)
 //   subject: the subject offset, or kNone (or a loop marker's ExitTag)
 //   options: the options in force, kFurtherPassFlag for a further pass
 class BacktrackPoint {
